@@ -1,0 +1,89 @@
+#pragma once
+// The one argument-conversion layer. A method declares its parameter names
+// once and converts each argument with a typed converter:
+//
+//     static const Signature<3> sig{"cell", {"row", "col", "value"}, 2};
+//     uint32_t row; uint16_t col; OptionalText value;
+//     if (!parse(sig, args, nargs, kwnames, row, col, value)) return nullptr;
+//
+// The conventions: missing, surplus, unknown and repeated arguments raise
+// TypeError; a wrong type raises TypeError naming the parameter; an integer
+// outside its target raises OverflowError; `__index__` is honoured; any other
+// exception raised during conversion reaches the caller unchanged.
+// Arguments are converted in parameter order; the first failure stops.
+
+#include "py.hpp"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace tablomir::py {
+
+template <size_t N>
+struct Signature {
+    const char* function;
+    std::array<const char*, N> names;
+    size_t required;  // the first `required` parameters must be given
+};
+
+// Places positional and keyword arguments into `slots` (borrowed; nullptr
+// for an omitted optional parameter).
+bool bind_arguments(const char* function, const char* const* names, size_t count, size_t required,
+                    PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, PyObject** slots);
+
+// A str argument as UTF-8, valid while the argument object lives. A str that
+// cannot be encoded (a lone surrogate) raises UnicodeEncodeError.
+struct Text {
+    std::string_view view;
+};
+// A str or None.
+struct OptionalText {
+    std::optional<std::string_view> view;
+};
+// Only True or False (a numpy boolean is accepted too).
+struct StrictBool {
+    bool value = false;
+};
+// Any object, unconverted (borrowed).
+struct AnyObject {
+    PyObject* object = nullptr;
+};
+
+bool convert(PyObject* o, const char* name, uint32_t& out);
+bool convert(PyObject* o, const char* name, uint16_t& out);
+bool convert(PyObject* o, const char* name, int32_t& out);
+bool convert(PyObject* o, const char* name, double& out);
+bool convert(PyObject* o, const char* name, Text& out);
+bool convert(PyObject* o, const char* name, OptionalText& out);
+bool convert(PyObject* o, const char* name, StrictBool& out);
+bool convert(PyObject* o, const char* name, AnyObject& out);
+
+// TypeError "argument 'name' must be <expected>, not <type>".
+void raise_wrong_type(const char* name, const char* expected, PyObject* got);
+
+template <class... Out>
+bool parse(const Signature<sizeof...(Out)>& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+           Out&... out) {
+    std::array<PyObject*, sizeof...(Out)> slots{};
+    if (!bind_arguments(sig.function, sig.names.data(), sizeof...(Out), sig.required, args, nargs, kwnames,
+                        slots.data()))
+        return false;
+    size_t i = 0;
+    auto step = [&](auto& target) {
+        PyObject* o = slots[i];
+        const char* name = sig.names[i];
+        ++i;
+        return o == nullptr || convert(o, name, target);
+    };
+    return (step(out) && ...);
+}
+
+// For methods without parameters.
+inline bool parse_none(const char* function, Py_ssize_t nargs, PyObject* kwnames) {
+    return bind_arguments(function, nullptr, 0, 0, nullptr, nargs, kwnames, nullptr);
+}
+
+}  // namespace tablomir::py

@@ -1,0 +1,98 @@
+#pragma once
+// The sheet record and its operations: cells, merged ranges, comments, row
+// and column dimensions, deletion of row and column bands.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "../hashing.hpp"
+#include "../shared.hpp"
+#include "cell.hpp"
+
+namespace tablomir {
+
+inline constexpr double kDefaultRowHeight = 20.0;
+inline constexpr double kDefaultColumnWidth = 22.5;
+
+struct MergeRange {
+    uint32_t start_row;
+    uint32_t end_row;
+    uint16_t start_col;
+    uint16_t end_col;
+};
+
+struct RowDimension {
+    uint32_t row_num;
+    double height = kDefaultRowHeight;
+    bool hidden = false;
+    bool collapsed = false;
+    uint32_t level = 0;
+};
+
+struct ColumnDimension {
+    uint16_t col_num;
+    double width = kDefaultColumnWidth;
+    bool hidden = false;
+    bool collapsed = false;
+    uint32_t level = 0;
+};
+
+struct CommentRecord {
+    uint32_t row;
+    uint16_t column;
+    std::string author;
+    std::string text;
+};
+using CommentHandle = Shared<CommentRecord>;
+
+// Cells keyed by Coordinate::packed(); a key always equals the coordinate in
+// the record when the cell is filed.
+using CellMap = SeededMap<uint64_t, CellHandle>;
+
+struct SheetRecord {
+    SheetRecord(std::string name, std::string sheet_state)
+        : name(std::move(name)), sheet_state(std::move(sheet_state)) {}
+
+    std::string name;
+    std::string sheet_state;
+    std::vector<MergeRange> merge_cells;
+    CellMap cells;
+    SeededMap<uint32_t, RowDimension> row_dimensions;
+    double default_height = kDefaultRowHeight;
+    SeededMap<uint16_t, ColumnDimension> column_dimensions;
+    double default_width = kDefaultColumnWidth;
+    std::vector<CommentHandle> comments;
+};
+using SheetHandle = Shared<SheetRecord>;
+
+// ---- cells ----
+
+// Get-or-create the cell at `at`. With a value, the value is classified and
+// written (formula removed, data_type from the variant); without one, a
+// non-formula cell gets data_type "s" and keeps its value.
+CellHandle get_or_create_cell(const SheetHandle& sheet, Coordinate at, std::optional<std::string_view> value);
+
+// The text form of the value at `at`; the empty text where no cell is filed.
+std::string value_text_at(const SheetHandle& sheet, Coordinate at);
+
+uint32_t max_row(const SheetHandle& sheet);
+uint16_t max_column(const SheetHandle& sheet);
+size_t cell_count(const SheetHandle& sheet);
+
+// Every cell, sorted by (row, column) of its key.
+std::vector<CellHandle> sorted_cells(const SheetHandle& sheet);
+
+// "Sheet (<name>) cells: <count>".
+std::string describe_sheet(const SheetHandle& sheet);
+
+// ---- name and state ----
+
+std::string sheet_name(const SheetHandle& sheet);
+void set_sheet_name(const SheetHandle& sheet, std::string_view name);
+std::string sheet_state(const SheetHandle& sheet);
+void set_sheet_state(const SheetHandle& sheet, std::string_view state);
+
+}  // namespace tablomir

@@ -1,0 +1,306 @@
+#include "text.hpp"
+
+#include <unicode/ucasemap.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <system_error>
+
+namespace tablomir {
+
+namespace {
+
+constexpr char ascii_upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+bool is_ascii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+struct CaseMapClose {
+    void operator()(UCaseMap* m) const { ucasemap_close(m); }
+};
+
+// One root-locale case map per thread: a UCaseMap is not safe to share.
+UCaseMap* thread_case_map() {
+    thread_local std::unique_ptr<UCaseMap, CaseMapClose> map = [] {
+        UErrorCode err = U_ZERO_ERROR;
+        UCaseMap* m = ucasemap_open("", 0, &err);
+        if (U_FAILURE(err)) {
+            if (m) ucasemap_close(m);
+            m = nullptr;
+        }
+        return std::unique_ptr<UCaseMap, CaseMapClose>(m);
+    }();
+    if (!map) throw std::runtime_error("cannot open the Unicode case map");
+    return map.get();
+}
+
+// Upper-cases into `dest`; returns the full length of the result, which is
+// larger than `capacity` when it did not fit. Ill-formed UTF-8 is copied
+// through unchanged.
+int32_t icu_upper(char* dest, int32_t capacity, std::string_view src) {
+    UErrorCode err = U_ZERO_ERROR;
+    int32_t n = ucasemap_utf8ToUpper(thread_case_map(), dest, capacity, src.data(),
+                                     int32_t(src.size()), &err);
+    if (err == U_BUFFER_OVERFLOW_ERROR) return n;
+    if (U_FAILURE(err)) throw std::runtime_error(std::string("upper-casing failed: ") +
+                                                 u_errorName(err));
+    return n;
+}
+
+}  // namespace
+
+std::string to_upper(std::string_view utf8) {
+    if (is_ascii(utf8)) {
+        std::string out(utf8);
+        for (char& c : out) c = ascii_upper(c);
+        return out;
+    }
+    if (utf8.size() > size_t(std::numeric_limits<int32_t>::max() / 3))
+        throw std::length_error("text too long to upper-case");
+    // One code point upper-cases to at most three, at no more than three
+    // times its bytes, so this first guess nearly always fits.
+    std::string out(utf8.size() + utf8.size() / 2 + 8, '\0');
+    int32_t n = icu_upper(out.data(), int32_t(out.size()), utf8);
+    if (size_t(n) > out.size()) {
+        out.assign(size_t(n), '\0');
+        n = icu_upper(out.data(), int32_t(out.size()), utf8);
+    }
+    out.resize(size_t(n));
+    return out;
+}
+
+bool upper_case_equals(std::string_view text, std::string_view upper) {
+    // Upper-casing never shortens a text in code points, and a code point
+    // takes at most four bytes.
+    if (text.size() > 4 * upper.size()) return false;
+    if (is_ascii(text)) {
+        if (text.size() != upper.size()) return false;
+        for (size_t i = 0; i < text.size(); ++i)
+            if (ascii_upper(text[i]) != upper[i]) return false;
+        return true;
+    }
+    size_t code_points = 0;
+    for (char c : text)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++code_points;
+    if (code_points > upper.size()) return false;
+
+    char buf[64];
+    if (upper.size() >= sizeof buf) return to_upper(text) == upper;
+    // A result that does not fit a buffer longer than `upper` cannot equal it.
+    int32_t n = icu_upper(buf, int32_t(sizeof buf), text);
+    return size_t(n) == upper.size() && std::memcmp(buf, upper.data(), upper.size()) == 0;
+}
+
+ShortestDigits shortest_digits(double finite_nonzero) {
+    // Shortest round-trip scientific form, e.g. "2.25e+01" or "5e-324".
+    char buf[40];
+    auto res = std::to_chars(buf, buf + sizeof buf, finite_nonzero, std::chars_format::scientific);
+    ShortestDigits sd{};
+    const char* p = buf;
+    if (p < res.ptr && *p == '-') ++p;
+    for (; p < res.ptr && *p != 'e'; ++p)
+        if (is_digit(*p) && sd.count < int(sizeof sd.digits)) sd.digits[sd.count++] = *p;
+    while (sd.count > 1 && sd.digits[sd.count - 1] == '0') --sd.count;
+    if (p < res.ptr) {  // at 'e'
+        ++p;
+        bool negative = p < res.ptr && *p == '-';
+        if (p < res.ptr && (*p == '-' || *p == '+')) ++p;
+        int e = 0;
+        for (; p < res.ptr; ++p) e = e * 10 + (*p - '0');
+        sd.exponent = negative ? -e : e;
+    }
+    return sd;
+}
+
+void append_number_text(std::string& out, double value) {
+    if (std::isnan(value)) {
+        out += "NaN";
+        return;
+    }
+    if (std::isinf(value)) {
+        out += value < 0 ? "-inf" : "inf";
+        return;
+    }
+    if (value == 0) {
+        out += std::signbit(value) ? "-0" : "0";
+        return;
+    }
+    if (value < 0) out += '-';
+    const ShortestDigits sd = shortest_digits(value);
+    const int n = sd.count, e = sd.exponent;
+    if (e >= n - 1) {  // whole number
+        out.append(sd.digits, size_t(n));
+        out.append(size_t(e - n + 1), '0');
+    } else if (e >= 0) {
+        out.append(sd.digits, size_t(e + 1));
+        out += '.';
+        out.append(sd.digits + e + 1, size_t(n - e - 1));
+    } else {
+        out += "0.";
+        out.append(size_t(-e - 1), '0');
+        out.append(sd.digits, size_t(n));
+    }
+}
+
+void append_json_float(std::string& out, double value) {
+    if (!std::isfinite(value)) {
+        out += "null";
+        return;
+    }
+    if (value == 0) {
+        out += std::signbit(value) ? "-0.0" : "0.0";
+        return;
+    }
+    if (value < 0) out += '-';
+    const ShortestDigits sd = shortest_digits(value);
+    const int n = sd.count, e = sd.exponent;
+    if (e < -5 || e > 15) {
+        out += sd.digits[0];
+        if (n > 1) {
+            out += '.';
+            out.append(sd.digits + 1, size_t(n - 1));
+        }
+        out += e > 0 ? "e+" : "e-";
+        char buf[8];
+        auto res = std::to_chars(buf, buf + sizeof buf, e > 0 ? e : -e);
+        out.append(buf, res.ptr);
+    } else if (e >= n - 1) {
+        out.append(sd.digits, size_t(n));
+        out.append(size_t(e - n + 1), '0');
+        out += ".0";
+    } else if (e >= 0) {
+        out.append(sd.digits, size_t(e + 1));
+        out += '.';
+        out.append(sd.digits + e + 1, size_t(n - e - 1));
+    } else {
+        out += "0.";
+        out.append(size_t(-e - 1), '0');
+        out.append(sd.digits, size_t(n));
+    }
+}
+
+namespace {
+
+bool equals_ignoring_ascii_case(std::string_view text, std::string_view lower) {
+    if (text.size() != lower.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        if (c != lower[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool parse_decimal_float(std::string_view text, double& out) {
+    size_t i = 0;
+    const size_t size = text.size();
+    bool negative = false;
+    if (i < size && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const size_t number_start = i;
+    if (i < size && !is_digit(text[i]) && text[i] != '.') {
+        std::string_view word = text.substr(i);
+        if (equals_ignoring_ascii_case(word, "inf") || equals_ignoring_ascii_case(word, "infinity")) {
+            out = negative ? -std::numeric_limits<double>::infinity()
+                           : std::numeric_limits<double>::infinity();
+            return true;
+        }
+        if (equals_ignoring_ascii_case(word, "nan")) {
+            out = negative ? -std::numeric_limits<double>::quiet_NaN()
+                           : std::numeric_limits<double>::quiet_NaN();
+            return true;
+        }
+        return false;
+    }
+
+    // Digits, optional point and fraction, optional exponent. Alongside the
+    // check, track the decimal exponent of the first non-zero digit (relative
+    // to the point) to tell overflow from underflow later.
+    int64_t lead_exponent = 0;
+    bool seen_nonzero = false;
+    size_t digit_count = 0;
+    size_t int_digits_after_lead = 0;
+    for (; i < size && is_digit(text[i]); ++i, ++digit_count) {
+        if (seen_nonzero)
+            ++int_digits_after_lead;
+        else if (text[i] != '0')
+            seen_nonzero = true;
+    }
+    if (seen_nonzero) lead_exponent = int64_t(int_digits_after_lead);
+    if (i < size && text[i] == '.') {
+        ++i;
+        int64_t position = 0;
+        for (; i < size && is_digit(text[i]); ++i, ++digit_count) {
+            --position;
+            if (!seen_nonzero && text[i] != '0') {
+                seen_nonzero = true;
+                lead_exponent = position;
+            }
+        }
+    }
+    if (digit_count == 0) return false;
+    int64_t exponent = 0;
+    if (i < size && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        bool exp_negative = false;
+        if (i < size && (text[i] == '+' || text[i] == '-')) {
+            exp_negative = text[i] == '-';
+            ++i;
+        }
+        if (i == size || !is_digit(text[i])) return false;
+        for (; i < size && is_digit(text[i]); ++i)
+            if (exponent < 1'000'000'000) exponent = exponent * 10 + (text[i] - '0');
+        if (exp_negative) exponent = -exponent;
+    }
+    if (i != size) return false;
+
+    // from_chars takes no '+', and takes '-' itself; the grammar is checked.
+    const char* first = text.data() + (negative ? number_start - 1 : number_start);
+    const char* last = text.data() + size;
+    double value = 0;
+    auto res = std::from_chars(first, last, value, std::chars_format::general);
+    if (res.ec == std::errc::result_out_of_range) {
+        const double magnitude =
+            lead_exponent + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+        out = negative ? -magnitude : magnitude;
+        return true;
+    }
+    if (res.ec != std::errc() || res.ptr != last) return false;
+    out = value;
+    return true;
+}
+
+bool parse_int32(std::string_view text, int32_t& out) {
+    size_t i = 0;
+    bool negative = false;
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+        negative = text[0] == '-';
+        i = 1;
+    }
+    if (i == text.size()) return false;
+    const int64_t limit = negative ? 2147483648LL : 2147483647LL;
+    int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (!is_digit(c)) return false;
+        value = value * 10 + (c - '0');
+        if (value > limit) return false;
+    }
+    out = int32_t(negative ? -value : value);
+    return true;
+}
+
+}  // namespace tablomir
