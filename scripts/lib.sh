@@ -55,6 +55,16 @@ sid_root() {
     debootstrap --variant=minbase --include="$SID_PACKAGES" sid "$SID_ROOT.tmp" http://deb.debian.org/debian >/dev/null &&
       mv "$SID_ROOT.tmp" "$SID_ROOT"
   fi
+  # A root cached by an earlier run may lack packages added to the list since.
+  local missing=()
+  for p in ${SID_PACKAGES//,/ }; do
+    chroot "$SID_ROOT" dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    section "adding packages to the sid root: ${missing[*]}"
+    cp /etc/resolv.conf "$SID_ROOT/etc/resolv.conf" 2>/dev/null
+    chroot "$SID_ROOT" apt-get update -qq && DEBIAN_FRONTEND=noninteractive chroot "$SID_ROOT" apt-get install -y -qq "${missing[@]}" >/dev/null
+  fi
 }
 
 # Copies the checkout (without build output) into the root and runs the

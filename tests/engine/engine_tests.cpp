@@ -134,7 +134,9 @@ void test_coordinates() {
         check_text(column_letters(c.column), c.letters, "column_letters(" + std::to_string(c.column) + ")");
         std::string appended = "x";
         append_column_letters(appended, c.column);
-        check_text(appended, "x" + std::string(c.letters), "append_column_letters keeps prefix");
+        std::string expected = "x";
+        expected += c.letters;
+        check_text(appended, expected, "append_column_letters keeps prefix");
     }
 
     const struct {
