@@ -44,6 +44,31 @@ bool bind_arguments(const char* function, const char* const* names, size_t count
     return true;
 }
 
+VectorCall::VectorCall(PyObject* args, PyObject* kwargs) {
+    nargs_ = PyTuple_GET_SIZE(args);
+    const Py_ssize_t nkw = kwargs ? PyDict_GET_SIZE(kwargs) : 0;
+    items_.reserve(size_t(nargs_ + nkw));
+    for (Py_ssize_t i = 0; i < nargs_; ++i) items_.push_back(PyTuple_GET_ITEM(args, i));
+    if (nkw) {
+        kwnames_ = Ref(PyTuple_New(nkw));
+        if (!kwnames_) return;
+        Py_ssize_t pos = 0, i = 0;
+        PyObject *key, *value;
+        while (PyDict_Next(kwargs, &pos, &key, &value)) {
+            PyTuple_SET_ITEM(kwnames_.get(), i++, Py_NewRef(key));
+            items_.push_back(value);
+        }
+    }
+    ok_ = true;
+}
+
+bool parse_positional_only(const char* function, size_t count, Py_ssize_t nargs) {
+    if (size_t(nargs) == count) return true;
+    PyErr_Format(PyExc_TypeError, "%s() takes exactly %zu positional argument%s (%zd given)", function, count,
+                 count == 1 ? "" : "s", nargs);
+    return false;
+}
+
 void raise_wrong_type(const char* name, const char* expected, PyObject* got) {
     PyErr_Format(PyExc_TypeError, "argument '%s' must be %s, not %.200s", name, expected, Py_TYPE(got)->tp_name);
 }

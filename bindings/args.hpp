@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace tablomir::py {
 
@@ -72,7 +73,7 @@ bool parse(const Signature<sizeof...(Out)>& sig, PyObject* const* args, Py_ssize
                         slots.data()))
         return false;
     size_t i = 0;
-    auto step = [&](auto& target) {
+    [[maybe_unused]] auto step = [&](auto& target) {
         PyObject* o = slots[i];
         const char* name = sig.names[i];
         ++i;
@@ -81,9 +82,39 @@ bool parse(const Signature<sizeof...(Out)>& sig, PyObject* const* args, Py_ssize
     return (step(out) && ...);
 }
 
+// The same for a constructor called with an argument tuple and dict.
+template <class... Out>
+bool parse_tuple(const Signature<sizeof...(Out)>& sig, PyObject* args, PyObject* kwargs, Out&... out);
+
 // For methods without parameters.
 inline bool parse_none(const char* function, Py_ssize_t nargs, PyObject* kwnames) {
     return bind_arguments(function, nullptr, 0, 0, nullptr, nargs, kwnames, nullptr);
 }
+
+// Converts a tuple-and-dict call into the vector form and parses it.
+class VectorCall {
+public:
+    VectorCall(PyObject* args, PyObject* kwargs);
+    bool ok() const { return ok_; }
+    PyObject* const* args() const { return items_.data(); }
+    Py_ssize_t nargs() const { return nargs_; }
+    PyObject* kwnames() const { return kwnames_.get(); }
+
+private:
+    std::vector<PyObject*> items_;  // borrowed
+    Py_ssize_t nargs_ = 0;
+    Ref kwnames_;
+    bool ok_ = false;
+};
+
+template <class... Out>
+bool parse_tuple(const Signature<sizeof...(Out)>& sig, PyObject* args, PyObject* kwargs, Out&... out) {
+    VectorCall call(args, kwargs);
+    return call.ok() && parse(sig, call.args(), call.nargs(), call.kwnames(), out...);
+}
+
+// For methods with `count` positional-only parameters (all required) that
+// also take any keyword arguments.
+bool parse_positional_only(const char* function, size_t count, Py_ssize_t nargs);
 
 }  // namespace tablomir::py

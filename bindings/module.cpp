@@ -98,8 +98,9 @@ PyObject* create_module() {
     PyObject* m = module.get();
     if (declare_gil_used(m) < 0) return nullptr;
     if (!add_attribute(m, "__version__", PyUnicode_FromString(kVersion)) ||
-        !add_type(m, "Book", book_type()) || !add_type(m, "Sheet", sheet_type()) ||
-        !add_type(m, "Cell", cell_type()) || !add_function(m, "version") ||
+        !add_type(m, "Service", service_type()) || !add_type(m, "Book", book_type()) ||
+        !add_type(m, "Sheet", sheet_type()) || !add_type(m, "Cell", cell_type()) ||
+        !add_type(m, "Comment", comment_type()) || !add_function(m, "version") ||
         !add_function(m, "column_number_to_letter") || !add_function(m, "get_letter_coordinate") ||
         !add_attribute(m, "DEFAULT_ROW_HEIGHT", PyFloat_FromDouble(kDefaultRowHeight)) ||
         !add_attribute(m, "DEFAULT_COLUMN_WIDTH", PyFloat_FromDouble(kDefaultColumnWidth)))

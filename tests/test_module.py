@@ -8,7 +8,7 @@ import pytest
 import _tablomir as t
 
 MAIN_ALL = [
-    "__version__", "Book", "Sheet", "Cell", "version", "column_number_to_letter",
+    "__version__", "Service", "Book", "Sheet", "Cell", "Comment", "version", "column_number_to_letter",
     "get_letter_coordinate", "DEFAULT_ROW_HEIGHT", "DEFAULT_COLUMN_WIDTH", "readable",
 ]
 
@@ -36,14 +36,14 @@ def test_function_docs_and_signatures():
         t.version(1)
 
 
-@pytest.mark.parametrize("cls", [t.Book, t.Sheet, t.Cell])
+@pytest.mark.parametrize("cls", [t.Book, t.Sheet, t.Cell, t.Comment])
 def test_classes(cls):
     assert cls.__module__ == "tablomir"
     with pytest.raises(TypeError):
         type("Sub", (cls,), {})
 
 
-@pytest.mark.parametrize("cls", [t.Sheet, t.Cell])
+@pytest.mark.parametrize("cls", [t.Sheet, t.Cell, t.Comment])
 def test_no_constructor(cls):
     with pytest.raises(TypeError):
         cls()

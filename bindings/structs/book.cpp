@@ -3,6 +3,7 @@
 #include "book.hpp"
 
 #include "../args.hpp"
+#include "../../engine/json_writer.hpp"
 
 namespace tablomir::py {
 
@@ -53,6 +54,34 @@ PyObject* get_sheet_name(const BookHandle& book, const char* function, PyObject*
     return sheet_or_none(sheet_named(book, name.view));
 }
 
+namespace {
+// The document as a str, or RuntimeError when the writer failed.
+PyObject* document(const BookHandle& book) {
+    JsonDocument doc = write_book_json(book);
+    if (!doc.ok) {
+        PyErr_Format(PyExc_RuntimeError, "Failed to convert in JSON: %s", doc.error.c_str());
+        return nullptr;
+    }
+    return str_from(doc.text);
+}
+}  // namespace
+
+PyObject* to_json(const BookHandle& book, const char* function, Py_ssize_t nargs, PyObject* kwnames) {
+    if (!parse_none(function, nargs, kwnames)) return nullptr;
+    return document(book);
+}
+
+PyObject* to_dict(const BookHandle& book, const char* function, Py_ssize_t nargs, PyObject* kwnames) {
+    if (!parse_none(function, nargs, kwnames)) return nullptr;
+    Ref text(document(book));
+    if (!text) return nullptr;
+    Ref json(PyImport_ImportModule("json"));
+    if (!json) return nullptr;
+    Ref loads(PyObject_GetAttrString(json.get(), "loads"));
+    if (!loads) return nullptr;
+    return PyObject_CallOneArg(loads.get(), text.get());
+}
+
 }  // namespace book_ops
 
 namespace {
@@ -77,14 +106,19 @@ PyObject* get_sheet_name(PyObject* self, PyObject* const* args, Py_ssize_t nargs
     return book_ops::get_sheet_name(book(self), "get_sheet_name", args, nargs, kwnames);
 }
 
+PyObject* to_json(PyObject* self, PyObject* const*, Py_ssize_t nargs, PyObject* kwnames) {
+    return book_ops::to_json(book(self), "to_json", nargs, kwnames);
+}
+PyObject* to_dict(PyObject* self, PyObject* const*, Py_ssize_t nargs, PyObject* kwnames) {
+    return book_ops::to_dict(book(self), "to_dict", nargs, kwnames);
+}
+
 PyObject* repr(PyObject* self) { return str_from("Book, sheets: " + std::to_string(sheet_count(book(self)))); }
 
 PyObject* create(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
-        if (PyTuple_GET_SIZE(args) != 0 || (kwargs && PyDict_GET_SIZE(kwargs) != 0)) {
-            PyErr_SetString(PyExc_TypeError, "Book() takes no arguments");
-            return nullptr;
-        }
+        static const Signature<0> sig{"Book", {}, 0};
+        if (!parse_tuple(sig, args, kwargs)) return nullptr;
         return wrap(type, BookHandle::make());
     });
 }
@@ -100,6 +134,8 @@ PyMethodDef methods[] = {
     {"copy_sheet", as_cfunction<method<copy_sheet>>(), kFast, "copy_sheet($self, /, sheet)\n--\n\n"},
     {"get_sheet_index", as_cfunction<method<get_sheet_index>>(), kFast, "get_sheet_index($self, /, idx)\n--\n\n"},
     {"get_sheet_name", as_cfunction<method<get_sheet_name>>(), kFast, "get_sheet_name($self, /, name)\n--\n\n"},
+    {"to_json", as_cfunction<method<to_json>>(), kFast, "to_json($self, /)\n--\n\n"},
+    {"to_dict", as_cfunction<method<to_dict>>(), kFast, "to_dict($self, /)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 

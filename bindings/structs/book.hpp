@@ -17,4 +17,7 @@ PyObject* get_sheet_index(const BookHandle& book, const char* function, PyObject
 PyObject* get_sheet_name(const BookHandle& book, const char* function, PyObject* const* args, Py_ssize_t nargs,
                          PyObject* kwnames);
 
+PyObject* to_json(const BookHandle& book, const char* function, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* to_dict(const BookHandle& book, const char* function, Py_ssize_t nargs, PyObject* kwnames);
+
 }  // namespace tablomir::py::book_ops

@@ -55,6 +55,117 @@ PyObject* get_value_cell(PyObject* self, PyObject* const* args, Py_ssize_t nargs
     return str_from(value_text_at(sheet(self), Coordinate{row, col}));
 }
 
+// ---- merged ranges and comments ----
+
+PyObject* add_merge_cells(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static const Signature<4> sig{"add_merge_cells", {"start_row", "end_row", "start_col", "end_col"}, 4};
+    MergeRange range;
+    if (!parse(sig, args, nargs, kwnames, range.start_row, range.end_row, range.start_col, range.end_col))
+        return nullptr;
+    add_merge_range(sheet(self), range);
+    Py_RETURN_NONE;
+}
+
+PyObject* get_merge_cells(PyObject* self) {
+    std::vector<MergeRange> ranges = merge_ranges(sheet(self));
+    return list_of(ranges, [](const MergeRange& m) {
+        return Py_BuildValue("(kkII)", (unsigned long)m.start_row, (unsigned long)m.end_row,
+                             (unsigned int)m.start_col, (unsigned int)m.end_col);
+    });
+}
+
+PyObject* add_comment(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static const Signature<4> sig{"add_comment", {"row", "col", "text", "author"}, 4};
+    uint32_t row;
+    uint16_t col;
+    Text text, author;
+    if (!parse(sig, args, nargs, kwnames, row, col, text, author)) return nullptr;
+    tablomir::add_comment(sheet(self), Coordinate{row, col}, text.view, author.view);
+    Py_RETURN_NONE;
+}
+
+PyObject* get_comments(PyObject* self) {
+    std::vector<CommentHandle> comments = comment_handles(sheet(self));
+    return list_of(comments, [](const CommentHandle& c) { return new_comment(c); });
+}
+
+// ---- row and column dimensions ----
+
+template <class Number, class Value, void (*Set)(const SheetHandle&, Number, Value)>
+PyObject* set_dimension(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                        const Signature<2>& sig) {
+    Number number;
+    std::conditional_t<std::is_same_v<Value, bool>, StrictBool, double> val;
+    if (!parse(sig, args, nargs, kwnames, number, val)) return nullptr;
+    if constexpr (std::is_same_v<Value, bool>) Set(sheet(self), number, val.value);
+    else Set(sheet(self), number, val);
+    Py_RETURN_NONE;
+}
+
+PyObject* set_height_row(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static const Signature<2> sig{"set_height_row", {"row_num", "val"}, 2};
+    return set_dimension<uint32_t, double, set_row_height>(self, args, nargs, kwnames, sig);
+}
+PyObject* set_hidden_row(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static const Signature<2> sig{"set_hidden_row", {"row_num", "val"}, 2};
+    return set_dimension<uint32_t, bool, set_row_hidden>(self, args, nargs, kwnames, sig);
+}
+PyObject* set_width_column(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static const Signature<2> sig{"set_width_column", {"col_num", "val"}, 2};
+    return set_dimension<uint16_t, double, set_column_width>(self, args, nargs, kwnames, sig);
+}
+PyObject* set_hidden_column(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static const Signature<2> sig{"set_hidden_column", {"col_num", "val"}, 2};
+    return set_dimension<uint16_t, bool, set_column_hidden>(self, args, nargs, kwnames, sig);
+}
+
+template <class Number, class Value, Value (*Get)(const SheetHandle&, Number)>
+PyObject* get_dimension(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                        const Signature<1>& sig) {
+    Number number;
+    if (!parse(sig, args, nargs, kwnames, number)) return nullptr;
+    Value value = Get(sheet(self), number);
+    if constexpr (std::is_same_v<Value, bool>) return PyBool_FromLong(value);
+    else return PyFloat_FromDouble(value);
+}
+
+PyObject* get_height_by_row(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static const Signature<1> sig{"get_height_by_row", {"row_num"}, 1};
+    return get_dimension<uint32_t, double, row_height>(self, args, nargs, kwnames, sig);
+}
+PyObject* get_hidden_by_row(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static const Signature<1> sig{"get_hidden_by_row", {"row_num"}, 1};
+    return get_dimension<uint32_t, bool, row_hidden>(self, args, nargs, kwnames, sig);
+}
+PyObject* get_width_by_column(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static const Signature<1> sig{"get_width_by_column", {"col_num"}, 1};
+    return get_dimension<uint16_t, double, column_width>(self, args, nargs, kwnames, sig);
+}
+PyObject* get_hidden_by_column(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static const Signature<1> sig{"get_hidden_by_column", {"col_num"}, 1};
+    return get_dimension<uint16_t, bool, column_hidden>(self, args, nargs, kwnames, sig);
+}
+
+// ---- deletion ----
+
+template <class Number, void (*Delete)(const SheetHandle&, Number, Number)>
+PyObject* delete_band(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                      const Signature<2>& sig) {
+    Number idx, amount;
+    if (!parse(sig, args, nargs, kwnames, idx, amount)) return nullptr;
+    Delete(sheet(self), idx, amount);
+    Py_RETURN_NONE;
+}
+
+PyObject* delete_rows(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static const Signature<2> sig{"delete_rows", {"idx", "amount"}, 2};
+    return delete_band<uint32_t, tablomir::delete_rows>(self, args, nargs, kwnames, sig);
+}
+PyObject* delete_cols(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static const Signature<2> sig{"delete_cols", {"idx", "amount"}, 2};
+    return delete_band<uint16_t, tablomir::delete_columns>(self, args, nargs, kwnames, sig);
+}
+
 PyObject* repr(PyObject* self) { return str_from(describe_sheet(sheet(self))); }
 
 PyGetSetDef getset[] = {
@@ -63,6 +174,8 @@ PyGetSetDef getset[] = {
     {"max_row", getter<get_max_row>, nullptr, nullptr, nullptr},
     {"max_column", getter<get_max_column>, nullptr, nullptr, nullptr},
     {"cells", getter<get_cells>, nullptr, nullptr, nullptr},
+    {"merge_cells", getter<get_merge_cells>, nullptr, nullptr, nullptr},
+    {"comments", getter<get_comments>, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -71,6 +184,28 @@ PyMethodDef methods[] = {
     {"cell", as_cfunction<method<cell>>(), kFast, "cell($self, /, row, col, value=None)\n--\n\n"},
     {"get_value_cell", as_cfunction<method<get_value_cell>>(), kFast,
      "get_value_cell($self, /, row, col)\n--\n\n"},
+    {"add_merge_cells", as_cfunction<method<add_merge_cells, ClaimKind::Exclusive>>(), kFast,
+     "add_merge_cells($self, /, start_row, end_row, start_col, end_col)\n--\n\n"},
+    {"add_comment", as_cfunction<method<add_comment, ClaimKind::Exclusive>>(), kFast,
+     "add_comment($self, /, row, col, text, author)\n--\n\n"},
+    {"set_height_row", as_cfunction<method<set_height_row>>(), kFast,
+     "set_height_row($self, /, row_num, val)\n--\n\n"},
+    {"set_hidden_row", as_cfunction<method<set_hidden_row>>(), kFast,
+     "set_hidden_row($self, /, row_num, val)\n--\n\n"},
+    {"set_width_column", as_cfunction<method<set_width_column>>(), kFast,
+     "set_width_column($self, /, col_num, val)\n--\n\n"},
+    {"set_hidden_column", as_cfunction<method<set_hidden_column>>(), kFast,
+     "set_hidden_column($self, /, col_num, val)\n--\n\n"},
+    {"get_height_by_row", as_cfunction<method<get_height_by_row>>(), kFast,
+     "get_height_by_row($self, /, row_num)\n--\n\n"},
+    {"get_hidden_by_row", as_cfunction<method<get_hidden_by_row>>(), kFast,
+     "get_hidden_by_row($self, /, row_num)\n--\n\n"},
+    {"get_width_by_column", as_cfunction<method<get_width_by_column>>(), kFast,
+     "get_width_by_column($self, /, col_num)\n--\n\n"},
+    {"get_hidden_by_column", as_cfunction<method<get_hidden_by_column>>(), kFast,
+     "get_hidden_by_column($self, /, col_num)\n--\n\n"},
+    {"delete_rows", as_cfunction<method<delete_rows>>(), kFast, "delete_rows($self, /, idx, amount)\n--\n\n"},
+    {"delete_cols", as_cfunction<method<delete_cols>>(), kFast, "delete_cols($self, /, idx, amount)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 

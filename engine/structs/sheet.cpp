@@ -64,6 +64,116 @@ std::vector<CellHandle> sorted_cells(const SheetHandle& sheet) {
     return out;
 }
 
+void add_merge_range(const SheetHandle& sheet, const MergeRange& range) {
+    sheet.write()->merge_cells.push_back(range);
+}
+
+std::vector<MergeRange> merge_ranges(const SheetHandle& sheet) { return sheet.read()->merge_cells; }
+
+void add_comment(const SheetHandle& sheet, Coordinate at, std::string_view text, std::string_view author) {
+    CommentHandle comment =
+        CommentHandle::make(CommentRecord{at.row, at.column, std::string(author), std::string(text)});
+    sheet.write()->comments.push_back(std::move(comment));
+}
+
+std::vector<CommentHandle> comment_handles(const SheetHandle& sheet) { return sheet.read()->comments; }
+
+namespace {
+
+RowDimension& row_entry(SheetRecord& s, uint32_t row) {
+    return s.row_dimensions.try_emplace(row, RowDimension{row}).first->second;
+}
+ColumnDimension& column_entry(SheetRecord& s, uint16_t column) {
+    return s.column_dimensions.try_emplace(column, ColumnDimension{column}).first->second;
+}
+
+// Reads one field of an entry, or `fallback` when the number has none.
+template <class Map, class Key, class Read>
+auto entry_field(const Map& map, Key key, Read read, decltype(read(map.begin()->second)) fallback) {
+    auto it = map.find(key);
+    return it == map.end() ? fallback : read(it->second);
+}
+
+}  // namespace
+
+void set_row_height(const SheetHandle& sheet, uint32_t row, double height) {
+    row_entry(*sheet.write(), row).height = height;
+}
+void set_row_hidden(const SheetHandle& sheet, uint32_t row, bool hidden) {
+    row_entry(*sheet.write(), row).hidden = hidden;
+}
+void set_column_width(const SheetHandle& sheet, uint16_t column, double width) {
+    column_entry(*sheet.write(), column).width = width;
+}
+void set_column_hidden(const SheetHandle& sheet, uint16_t column, bool hidden) {
+    column_entry(*sheet.write(), column).hidden = hidden;
+}
+
+double row_height(const SheetHandle& sheet, uint32_t row) {
+    auto r = sheet.read();
+    return entry_field(r->row_dimensions, row, [](const RowDimension& d) { return d.height; }, r->default_height);
+}
+bool row_hidden(const SheetHandle& sheet, uint32_t row) {
+    auto r = sheet.read();
+    return entry_field(r->row_dimensions, row, [](const RowDimension& d) { return d.hidden; }, false);
+}
+double column_width(const SheetHandle& sheet, uint16_t column) {
+    auto r = sheet.read();
+    return entry_field(r->column_dimensions, column, [](const ColumnDimension& d) { return d.width; },
+                       r->default_width);
+}
+bool column_hidden(const SheetHandle& sheet, uint16_t column) {
+    auto r = sheet.read();
+    return entry_field(r->column_dimensions, column, [](const ColumnDimension& d) { return d.hidden; }, false);
+}
+
+namespace {
+
+// One pass over the cell map: cells before the band stay, cells in it leave
+// the sheet, cells behind it move back by `amount` under their own lock.
+// `Axis` reads and writes the row or the column of a coordinate.
+template <class Axis, class Number>
+void delete_band(const SheetHandle& sheet, Number idx, Number amount) {
+    const uint64_t end = uint64_t(idx) + amount;  // computed wide: never wraps
+    auto w = sheet.write();
+    // The new map (fresh seeds) is sized before anything moves, so the
+    // inserts below cannot fail and an allocation failure leaves the sheet
+    // as it was.
+    CellMap fresh;
+    fresh.reserve(w->cells.size());
+    for (auto& [key, cell] : w->cells) {
+        Coordinate at = Coordinate::unpack(key);
+        const Number n = Axis::get(at);
+        if (n >= idx && n < end) continue;
+        if (n >= end && n > idx) {
+            Axis::set(at, Number(n - amount));
+            Axis::renumber(*cell.write(), Number(n - amount));
+        }
+        fresh.emplace(at.packed(), std::move(cell));
+    }
+    w->cells = std::move(fresh);
+}
+
+struct RowAxis {
+    static uint32_t get(const Coordinate& at) { return at.row; }
+    static void set(Coordinate& at, uint32_t n) { at.row = n; }
+    static void renumber(CellRecord& cell, uint32_t n) { cell.set_row(n); }
+};
+struct ColumnAxis {
+    static uint16_t get(const Coordinate& at) { return at.column; }
+    static void set(Coordinate& at, uint16_t n) { at.column = n; }
+    static void renumber(CellRecord& cell, uint16_t n) { cell.set_column(n); }
+};
+
+}  // namespace
+
+void delete_rows(const SheetHandle& sheet, uint32_t idx, uint32_t amount) {
+    delete_band<RowAxis>(sheet, idx, amount);
+}
+void delete_columns(const SheetHandle& sheet, uint16_t idx, uint16_t amount) {
+    delete_band<ColumnAxis>(sheet, idx, amount);
+}
+
 std::string describe_sheet(const SheetHandle& sheet) {
     auto r = sheet.read();
     return "Sheet (" + r->name + ") cells: " + std::to_string(r->cells.size());

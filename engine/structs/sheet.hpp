@@ -88,6 +88,35 @@ std::vector<CellHandle> sorted_cells(const SheetHandle& sheet);
 // "Sheet (<name>) cells: <count>".
 std::string describe_sheet(const SheetHandle& sheet);
 
+// ---- merged ranges and comments ----
+
+void add_merge_range(const SheetHandle& sheet, const MergeRange& range);
+std::vector<MergeRange> merge_ranges(const SheetHandle& sheet);
+
+void add_comment(const SheetHandle& sheet, Coordinate at, std::string_view text, std::string_view author);
+std::vector<CommentHandle> comment_handles(const SheetHandle& sheet);
+
+// ---- row and column dimensions ----
+// Setters create the entry with its defaults first; getters fall back to the
+// sheet's default size and to "not hidden" for numbers without an entry.
+
+void set_row_height(const SheetHandle& sheet, uint32_t row, double height);
+void set_row_hidden(const SheetHandle& sheet, uint32_t row, bool hidden);
+void set_column_width(const SheetHandle& sheet, uint16_t column, double width);
+void set_column_hidden(const SheetHandle& sheet, uint16_t column, bool hidden);
+double row_height(const SheetHandle& sheet, uint32_t row);
+bool row_hidden(const SheetHandle& sheet, uint32_t row);
+double column_width(const SheetHandle& sheet, uint16_t column);
+bool column_hidden(const SheetHandle& sheet, uint16_t column);
+
+// ---- deletion ----
+// Removes the band idx <= n < idx + amount (the end saturates at the largest
+// number) from the cell map and moves the cells behind it back by `amount`,
+// renumbering their shared records. Everything else in the sheet is kept.
+
+void delete_rows(const SheetHandle& sheet, uint32_t idx, uint32_t amount);
+void delete_columns(const SheetHandle& sheet, uint16_t idx, uint16_t amount);
+
 // ---- name and state ----
 
 std::string sheet_name(const SheetHandle& sheet);
