@@ -2,7 +2,7 @@
 
 VENV=${TABLOMIR_VENV:-/var/cache/tablomir/venv-host}
 SID_ROOT=${TABLOMIR_SID_ROOT:-/var/cache/tablomir/sid}
-SID_PACKAGES=python3,python3-dev,python3-venv,python3-pip,python3-pytest,python3-hypothesis,python3-scikit-build-core,g++,cmake,ninja-build,pkgconf,libpcre2-dev,libtbb-dev,libicu-dev,libboost-dev
+SID_PACKAGES=python3,python3-dev,python3-numpy,python3-venv,python3-pip,python3-pytest,python3-hypothesis,python3-scikit-build-core,g++,cmake,ninja-build,libpcre2-dev,libtbb-dev,libicu-dev,libboost-dev
 
 section() { printf '\n==== %s ====\n' "$*"; }
 
@@ -16,7 +16,7 @@ boost_package() {
 }
 
 install_host_packages() {
-  local want=(g++ cmake pkg-config libpcre2-dev libtbb-dev libicu-dev debootstrap)
+  local want=(g++ cmake libpcre2-dev libtbb-dev libicu-dev debootstrap)
   local missing=()
   for p in "${want[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
   if ! dpkg -s libboost1.81-dev >/dev/null 2>&1 && ! dpkg -s libboost-dev 2>/dev/null | grep -qE '^Version: 1\.(8[1-9]|9)'; then
@@ -63,7 +63,9 @@ sid_root() {
   if [ ${#missing[@]} -gt 0 ]; then
     section "adding packages to the sid root: ${missing[*]}"
     cp /etc/resolv.conf "$SID_ROOT/etc/resolv.conf" 2>/dev/null
-    chroot "$SID_ROOT" apt-get update -qq && DEBIAN_FRONTEND=noninteractive chroot "$SID_ROOT" apt-get install -y -qq "${missing[@]}" >/dev/null
+    # The mirror's sid index may carry a Valid-Until date behind this machine's clock.
+    chroot "$SID_ROOT" apt-get -o Acquire::Check-Valid-Until=false update -qq &&
+      DEBIAN_FRONTEND=noninteractive chroot "$SID_ROOT" apt-get install -y -qq "${missing[@]}" >/dev/null
   fi
 }
 
