@@ -9,50 +9,82 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
-#include <shared_mutex>
-#include <thread>
 #include <utility>
 
 namespace tablomir {
 
-// A one-word reader-writer spin lock for records whose critical sections are
-// a few instructions long (cells). Bit 31 marks a writer, the low bits count
-// readers. A writer first sets the bit, then waits for readers to drain, so a
-// stream of readers cannot starve it.
-class SpinRwLock {
+// The reader-writer lock of every record: one 32-bit word. Bit 31 marks a
+// writer (holding the lock, or waiting for readers to drain: a stream of
+// readers cannot starve it), bit 30 marks threads asleep on the word, the
+// low bits count readers. Uncontended, locking and unlocking are one atomic
+// operation each; a contended thread spins briefly, then sleeps on the word
+// (a futex) so that long holders, such as an export of a large sheet, do not
+// keep waiters busy.
+class RwLock {
 public:
     void lock() noexcept {
-        uint32_t expected = state_.load(std::memory_order_relaxed);
-        for (unsigned spins = 0;; ++spins) {
-            if (!(expected & kWriter) &&
-                state_.compare_exchange_weak(expected, expected | kWriter, std::memory_order_acquire,
-                                             std::memory_order_relaxed))
-                break;
-            pause(spins);
-            expected = state_.load(std::memory_order_relaxed);
-        }
-        for (unsigned spins = 0; state_.load(std::memory_order_acquire) != kWriter; ++spins) pause(spins);
+        uint32_t expected = 0;
+        if (!state_.compare_exchange_strong(expected, kWriter, std::memory_order_acquire,
+                                            std::memory_order_relaxed))
+            lock_slow();
     }
-    void unlock() noexcept { state_.store(0, std::memory_order_release); }
-
+    void unlock() noexcept {
+        if (state_.exchange(0, std::memory_order_release) & kSleeper) state_.notify_all();
+    }
     void lock_shared() noexcept {
-        for (unsigned spins = 0;; ++spins) {
-            uint32_t expected = state_.load(std::memory_order_relaxed);
-            if (!(expected & kWriter) &&
-                state_.compare_exchange_weak(expected, expected + 1, std::memory_order_acquire,
-                                             std::memory_order_relaxed))
-                return;
-            pause(spins);
-        }
+        uint32_t expected = state_.load(std::memory_order_relaxed);
+        if ((expected & kWriter) ||
+            !state_.compare_exchange_weak(expected, expected + 1, std::memory_order_acquire,
+                                          std::memory_order_relaxed))
+            lock_shared_slow();
     }
-    void unlock_shared() noexcept { state_.fetch_sub(1, std::memory_order_release); }
+    void unlock_shared() noexcept {
+        const uint32_t before = state_.fetch_sub(1, std::memory_order_release);
+        // The last reader out wakes a writer waiting for the drain.
+        if ((before & kReaders) == 1 && (before & kSleeper)) state_.notify_all();
+    }
 
 private:
     static constexpr uint32_t kWriter = 0x80000000u;
-    static void pause(unsigned spins) noexcept {
-        if (spins >= 64) std::this_thread::yield();
+    static constexpr uint32_t kSleeper = 0x40000000u;
+    static constexpr uint32_t kReaders = 0x3FFFFFFFu;
+    static constexpr unsigned kSpins = 100;
+
+    // Waits until `busy(state)` is false, spinning first, then sleeping.
+    template <class Busy>
+    uint32_t wait_while(Busy busy) noexcept {
+        uint32_t s = state_.load(std::memory_order_relaxed);
+        for (unsigned spins = 0; busy(s); s = state_.load(std::memory_order_relaxed)) {
+            if (++spins < kSpins) continue;
+            if (!(s & kSleeper) &&
+                !state_.compare_exchange_weak(s, s | kSleeper, std::memory_order_relaxed))
+                continue;
+            state_.wait(s | kSleeper, std::memory_order_relaxed);
+        }
+        return s;
     }
+
+    void lock_slow() noexcept {
+        // Claim the writer bit, then wait for the readers to leave.
+        for (;;) {
+            uint32_t s = wait_while([](uint32_t v) { return (v & kWriter) != 0; });
+            if (state_.compare_exchange_weak(s, s | kWriter, std::memory_order_acquire,
+                                             std::memory_order_relaxed))
+                break;
+        }
+        wait_while([](uint32_t v) { return (v & kReaders) != 0; });
+        std::atomic_thread_fence(std::memory_order_acquire);
+    }
+
+    void lock_shared_slow() noexcept {
+        for (;;) {
+            uint32_t s = wait_while([](uint32_t v) { return (v & kWriter) != 0; });
+            if (state_.compare_exchange_weak(s, s + 1, std::memory_order_acquire,
+                                             std::memory_order_relaxed))
+                return;
+        }
+    }
+
     std::atomic<uint32_t> state_{0};
 };
 
@@ -99,7 +131,7 @@ private:
     T* value_;
 };
 
-template <class T, class Lock = std::shared_mutex>
+template <class T, class Lock = RwLock>
 class Shared {
     struct Block {
         template <class... A>

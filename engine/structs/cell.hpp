@@ -108,8 +108,9 @@ private:
     Payload payload_;
 };
 
-static_assert(sizeof(CellRecord) == 16, "the cell record must stay 16 bytes");
+// With the 4-byte reference count and the 4-byte lock, a cell block is 24 bytes.
+static_assert(sizeof(CellRecord) == 16 && sizeof(RwLock) == 4, "a cell block must stay 24 bytes");
 
-using CellHandle = Shared<CellRecord, SpinRwLock>;
+using CellHandle = Shared<CellRecord>;
 
 }  // namespace tablomir

@@ -50,7 +50,7 @@ using CommentHandle = Shared<CommentRecord>;
 
 // Cells keyed by Coordinate::packed(); a key always equals the coordinate in
 // the record when the cell is filed.
-using CellMap = SeededMap<uint64_t, CellHandle>;
+using CellMap = boost::unordered_flat_map<uint64_t, CellHandle, CoordinateHash>;
 
 struct SheetRecord {
     SheetRecord(std::string name, std::string sheet_state)
