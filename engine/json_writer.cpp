@@ -1,33 +1,102 @@
 #include "json_writer.hpp"
 
 #include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
+#include "memory.hpp"
 #include "parallel.hpp"
 #include "text.hpp"
 
 namespace tablomir {
 
+// ---- buffer ----
+
+TextBuffer::TextBuffer(TextBuffer&& o) noexcept
+    : data_(std::exchange(o.data_, nullptr)), size_(std::exchange(o.size_, 0)),
+      capacity_(std::exchange(o.capacity_, 0)) {}
+
+TextBuffer& TextBuffer::operator=(TextBuffer&& o) noexcept {
+    std::swap(data_, o.data_);
+    std::swap(size_, o.size_);
+    std::swap(capacity_, o.capacity_);
+    return *this;
+}
+
+// Small buffers live on the heap; from kLargeBlock on, in mapped huge
+// pages that grow by remapping rather than copying.
+TextBuffer::~TextBuffer() {
+    if (capacity_ >= kLargeBlock) release_large(data_, capacity_);
+    else std::free(data_);
+}
+
+void TextBuffer::grow(size_t n) {
+    constexpr size_t kLimit = size_t(1) << 62;
+    if (n > kLimit - size_) throw std::length_error("the document exceeds the largest text a buffer can hold");
+    size_t capacity = capacity_ < 4096 ? 4096 : capacity_;
+    while (capacity - size_ < n) capacity *= 2;
+    void* p;
+    if (capacity < kLargeBlock) {
+        p = std::realloc(data_, capacity);
+        if (!p) throw std::bad_alloc();
+    } else if (capacity_ >= kLargeBlock) {
+        p = grow_large(data_, capacity_, capacity);
+    } else {
+        p = allocate_large(capacity);
+        if (size_) std::memcpy(p, data_, size_);
+        std::free(data_);
+    }
+    data_ = static_cast<char*>(p);
+    capacity_ = capacity;
+}
+
+void TextBuffer::append(std::string_view text) {
+    char* p = room(text.size());
+    if (!text.empty()) std::memcpy(p, text.data(), text.size());
+    commit(p + text.size());
+}
+
 namespace {
+
+// ---- pieces, written at a position with enough room ----
+
+template <size_t N>
+char* put(char* out, const char (&literal)[N]) {
+    std::memcpy(out, literal, N - 1);
+    return out + N - 1;
+}
+
+template <class Int>
+char* put_integer(char* out, Int value) {
+    return std::to_chars(out, out + 24, value).ptr;
+}
+
+char* put_bool(char* out, bool value) { return value ? put(out, "true") : put(out, "false"); }
 
 constexpr char kHex[] = "0123456789abcdef";
 
 // Bytes that need an escape: control bytes, the quotation mark, the backslash.
-constexpr bool needs_escape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
+struct EscapeTable {
+    bool needs[256] = {};
+    constexpr EscapeTable() {
+        for (int c = 0; c < 0x20; ++c) needs[c] = true;
+        needs[int('"')] = true;
+        needs[int('\\')] = true;
+    }
+};
+constexpr EscapeTable kEscape;
 
-template <class Int>
-void append_integer(std::string& out, Int value) {
-    char buf[24];
-    auto result = std::to_chars(buf, buf + sizeof buf, value);
-    out.append(buf, size_t(result.ptr - buf));
-}
-
-void append_bool(std::string& out, bool value) { out.append(value ? "true" : "false"); }
+// Room for a cell object without its texts: the longest integers, a float
+// and the key names.
+constexpr size_t kCellRoom = 160;
 
 class Writer {
 public:
-    explicit Writer(std::string& out) : out_(out) {}
+    explicit Writer(TextBuffer& out) : out_(out) {}
 
     void sheet(const SheetRecord& s) {
         out_.append("{\"name\":");
@@ -39,7 +108,7 @@ public:
         row_dimensions(s);
         column_dimensions(s);
         comments(s);
-        out_.push_back('}');
+        out_.append("}");
     }
 
 private:
@@ -47,45 +116,70 @@ private:
         out_.append(",\"merge_cells\":[");
         bool first = true;
         for (const MergeRange& m : s.merge_cells) {
-            if (!first) out_.push_back(',');
+            char* p = out_.room(64);
+            if (!first) *p++ = ',';
             first = false;
-            out_.push_back('[');
-            append_integer(out_, m.start_row);
-            out_.push_back(',');
-            append_integer(out_, m.end_row);
-            out_.push_back(',');
-            append_integer(out_, m.start_col);
-            out_.push_back(',');
-            append_integer(out_, m.end_col);
-            out_.push_back(']');
+            *p++ = '[';
+            p = put_integer(p, m.start_row);
+            *p++ = ',';
+            p = put_integer(p, m.end_row);
+            *p++ = ',';
+            p = put_integer(p, m.start_col);
+            *p++ = ',';
+            p = put_integer(p, m.end_col);
+            *p++ = ']';
+            out_.commit(p);
         }
-        out_.push_back(']');
+        out_.append("]");
     }
 
     void cells(const SheetRecord& s) {
         out_.append(",\"cells\":[");
-        // The sheet's read lock is held by the caller, so references into
-        // the map stay valid while the sorted list is written.
-        std::vector<std::pair<uint64_t, const CellHandle*>> sorted;
+        // The sheet's read lock is held by the caller, so borrowed references
+        // stay valid. They are taken in table order without touching the
+        // records, then sorted by coordinate.
+        CoordinateEntries<CellHandle::Borrowed> sorted;
         sorted.reserve(s.cells.size());
-        for (const auto& entry : s.cells) sorted.emplace_back(entry.first, &entry.second);
+        for (const auto& entry : s.cells) sorted.emplace_back(entry.first, entry.second.borrow());
         sort_by_coordinate(sorted);
+        out_.reserve(sorted.size() * 64);
         bool first = true;
         for (const auto& entry : sorted) {
-            if (!first) out_.push_back(',');
+            if (!first) out_.append(",");
             first = false;
-            cell(*entry.second->read());
+            cell(*entry.second.read());
         }
-        out_.push_back(']');
+        out_.append("]");
     }
 
     void cell(const CellRecord& c) {
-        out_.append("{\"row\":");
-        append_integer(out_, c.row());
-        out_.append(",\"column\":");
-        append_integer(out_, c.column());
-        out_.append(",\"value\":");
-        value(c.value());
+        char* p = out_.room(kCellRoom);
+        p = put(p, "{\"row\":");
+        p = put_integer(p, c.row());
+        p = put(p, ",\"column\":");
+        p = put_integer(p, c.column());
+        p = put(p, ",\"value\":");
+        const CellValue v = c.value();
+        switch (tag_of(v)) {
+            case ValueTag::Empty: p = put(p, "null"); break;
+            case ValueTag::Number: p = write_json_float(p, std::get<double>(v)); break;
+            case ValueTag::Integer: p = put_integer(p, std::get<int32_t>(v)); break;
+            case ValueTag::Bool: p = put_bool(p, std::get<bool>(v)); break;
+            case ValueTag::String:
+                out_.commit(p);
+                append_json_string(out_, std::get<std::string_view>(v));
+                p = out_.room(kCellRoom);
+                break;
+            case ValueTag::DateTime: {
+                std::string text;
+                append_datetime(text, std::get<DateTime>(v), 'T');
+                out_.commit(p);
+                append_json_string(out_, text);
+                p = out_.room(kCellRoom);
+                break;
+            }
+        }
+        out_.commit(p);
         if (auto formula = c.formula()) {
             out_.append(",\"formula\":");
             append_json_string(out_, *formula);
@@ -100,22 +194,30 @@ private:
             out_.append(",\"hidden_value\":");
             append_json_string(out_, *hidden);
         }
-        out_.push_back('}');
+        out_.append("}");
     }
 
-    void value(const CellValue& v) {
-        switch (tag_of(v)) {
-            case ValueTag::Empty: out_.append("null"); break;
-            case ValueTag::String: append_json_string(out_, std::get<std::string_view>(v)); break;
-            case ValueTag::Number: append_json_float(out_, std::get<double>(v)); break;
-            case ValueTag::Integer: append_integer(out_, std::get<int32_t>(v)); break;
-            case ValueTag::Bool: append_bool(out_, std::get<bool>(v)); break;
-            case ValueTag::DateTime:
-                out_.push_back('"');
-                append_datetime(out_, std::get<DateTime>(v), 'T');
-                out_.push_back('"');
-                break;
-        }
+    // The member object of one row or column entry.
+    char* dimension(char* p, uint64_t number, const char* num_key, double size, const char* size_key,
+                    bool hidden, bool collapsed, uint32_t level) {
+        *p++ = '"';
+        p = put_integer(p, number);
+        p = put(p, "\":{\"");
+        p = std::strcpy(p, num_key) + std::strlen(num_key);
+        p = put(p, "\":");
+        p = put_integer(p, number);
+        p = put(p, ",\"");
+        p = std::strcpy(p, size_key) + std::strlen(size_key);
+        p = put(p, "\":");
+        p = write_json_float(p, size);
+        p = put(p, ",\"hidden\":");
+        p = put_bool(p, hidden);
+        p = put(p, ",\"collapsed\":");
+        p = put_bool(p, collapsed);
+        p = put(p, ",\"level\":");
+        p = put_integer(p, level);
+        *p++ = '}';
+        return p;
     }
 
     void row_dimensions(const SheetRecord& s) {
@@ -124,21 +226,17 @@ private:
             out_.append("\"rows\":{");
             bool first = true;
             for (const auto& [number, d] : s.row_dimensions) {
-                if (!first) out_.push_back(',');
+                char* p = out_.room(kCellRoom);
+                if (!first) *p++ = ',';
                 first = false;
-                out_.push_back('"');
-                append_integer(out_, number);
-                out_.append("\":{\"row_num\":");
-                append_integer(out_, d.row_num);
-                out_.append(",\"height\":");
-                append_json_float(out_, d.height);
-                dimension_flags(d.hidden, d.collapsed, d.level);
+                out_.commit(dimension(p, d.row_num, "row_num", d.height, "height", d.hidden, d.collapsed, d.level));
             }
             out_.append("},");
         }
-        out_.append("\"default_height\":");
-        append_json_float(out_, s.default_height);
-        out_.push_back('}');
+        char* p = put(out_.room(kCellRoom), "\"default_height\":");
+        p = write_json_float(p, s.default_height);
+        *p++ = '}';
+        out_.commit(p);
     }
 
     void column_dimensions(const SheetRecord& s) {
@@ -147,107 +245,97 @@ private:
             out_.append("\"columns\":{");
             bool first = true;
             for (const auto& [number, d] : s.column_dimensions) {
-                if (!first) out_.push_back(',');
+                char* p = out_.room(kCellRoom);
+                if (!first) *p++ = ',';
                 first = false;
-                out_.push_back('"');
-                append_integer(out_, number);
-                out_.append("\":{\"col_num\":");
-                append_integer(out_, d.col_num);
-                out_.append(",\"width\":");
-                append_json_float(out_, d.width);
-                dimension_flags(d.hidden, d.collapsed, d.level);
+                out_.commit(dimension(p, d.col_num, "col_num", d.width, "width", d.hidden, d.collapsed, d.level));
             }
             out_.append("},");
         }
-        out_.append("\"default_width\":");
-        append_json_float(out_, s.default_width);
-        out_.push_back('}');
-    }
-
-    void dimension_flags(bool hidden, bool collapsed, uint32_t level) {
-        out_.append(",\"hidden\":");
-        append_bool(out_, hidden);
-        out_.append(",\"collapsed\":");
-        append_bool(out_, collapsed);
-        out_.append(",\"level\":");
-        append_integer(out_, level);
-        out_.push_back('}');
+        char* p = put(out_.room(kCellRoom), "\"default_width\":");
+        p = write_json_float(p, s.default_width);
+        *p++ = '}';
+        out_.commit(p);
     }
 
     void comments(const SheetRecord& s) {
         out_.append(",\"comments\":[");
         bool first = true;
         for (const CommentHandle& handle : s.comments) {
-            if (!first) out_.push_back(',');
-            first = false;
             auto c = handle.read();
-            out_.append("{\"row\":");
-            append_integer(out_, c->row);
-            out_.append(",\"column\":");
-            append_integer(out_, c->column);
-            out_.append(",\"author\":");
+            char* p = out_.room(kCellRoom);
+            if (!first) *p++ = ',';
+            first = false;
+            p = put(p, "{\"row\":");
+            p = put_integer(p, c->row);
+            p = put(p, ",\"column\":");
+            p = put_integer(p, c->column);
+            p = put(p, ",\"author\":");
+            out_.commit(p);
             append_json_string(out_, c->author);
             out_.append(",\"text\":");
             append_json_string(out_, c->text);
-            out_.push_back('}');
+            out_.append("}");
         }
-        out_.push_back(']');
+        out_.append("]");
     }
 
-    std::string& out_;
+    TextBuffer& out_;
 };
 
 }  // namespace
 
-void append_json_string(std::string& out, std::string_view text) {
-    out.push_back('"');
+void append_json_string(TextBuffer& out, std::string_view text) {
+    // Every byte takes at most six (\u00XX), plus the quotation marks.
+    char* p = out.room(text.size() * 6 + 2);
+    *p++ = '"';
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (!needs_escape(c)) continue;
-        out.append(text.data() + start, i - start);
+        const unsigned char c = bytes[i];
+        if (!kEscape.needs[c]) continue;
+        std::memcpy(p, text.data() + start, i - start);
+        p += i - start;
         start = i + 1;
-        char escape[6] = {'\\', 0, 0, 0, 0, 0};
-        size_t length = 2;
+        *p++ = '\\';
         switch (c) {
-            case '"': escape[1] = '"'; break;
-            case '\\': escape[1] = '\\'; break;
-            case 0x08: escape[1] = 'b'; break;
-            case 0x09: escape[1] = 't'; break;
-            case 0x0A: escape[1] = 'n'; break;
-            case 0x0C: escape[1] = 'f'; break;
-            case 0x0D: escape[1] = 'r'; break;
+            case '"': *p++ = '"'; break;
+            case '\\': *p++ = '\\'; break;
+            case 0x08: *p++ = 'b'; break;
+            case 0x09: *p++ = 't'; break;
+            case 0x0A: *p++ = 'n'; break;
+            case 0x0C: *p++ = 'f'; break;
+            case 0x0D: *p++ = 'r'; break;
             default:
-                escape[1] = 'u';
-                escape[2] = '0';
-                escape[3] = '0';
-                escape[4] = kHex[c >> 4];
-                escape[5] = kHex[c & 0xF];
-                length = 6;
+                *p++ = 'u';
+                *p++ = '0';
+                *p++ = '0';
+                *p++ = kHex[c >> 4];
+                *p++ = kHex[c & 0xF];
         }
-        out.append(escape, length);
     }
-    out.append(text.data() + start, text.size() - start);
-    out.push_back('"');
+    std::memcpy(p, text.data() + start, text.size() - start);
+    p += text.size() - start;
+    *p++ = '"';
+    out.commit(p);
 }
 
 JsonDocument write_book_json(const BookHandle& book) {
     JsonDocument doc;
-    std::string& out = doc.text;
     try {
         auto b = book.read();
+        TextBuffer& out = doc.text;
         out.append("{\"sheets\":[");
         Writer writer(out);
         bool first = true;
         for (const SheetHandle& sheet : b->sheets) {
-            if (!first) out.push_back(',');
+            if (!first) out.append(",");
             first = false;
             writer.sheet(*sheet.read());
         }
         out.append("]}");
     } catch (const std::length_error& e) {
-        // The document outgrew the largest text the buffer can hold.
-        doc.text = std::string();
+        doc.text = TextBuffer();
         doc.error = e.what();
         return doc;
     }

@@ -159,6 +159,26 @@ public:
     }
     ~Shared() { release(); }
 
+    // A non-owning reference to the record, for walks that hold the lock of
+    // the container that owns the handle (so the record cannot go away);
+    // it carries no count, so taking one never touches the record's memory.
+    class Borrowed {
+    public:
+        Read read() const { return Read(block_->lock, block_->value); }
+        Write write() const { return Write(block_->lock, block_->value); }
+        // A counted handle to the same record.
+        Shared share() const noexcept {
+            block_->refs.fetch_add(1, std::memory_order_relaxed);
+            return Shared(block_);
+        }
+
+    private:
+        friend class Shared;
+        explicit Borrowed(Block* b) noexcept : block_(b) {}
+        Block* block_;
+    };
+    Borrowed borrow() const noexcept { return Borrowed(block_); }
+
     explicit operator bool() const noexcept { return block_ != nullptr; }
     // Identity of the shared record, for comparisons only.
     const void* identity() const noexcept { return block_; }

@@ -100,24 +100,61 @@ bool upper_case_equals(std::string_view text, std::string_view upper) {
     return size_t(n) == upper.size() && std::memcmp(buf, upper.data(), upper.size()) == 0;
 }
 
-ShortestDigits shortest_digits(double finite_nonzero) {
-    // Shortest round-trip scientific form, e.g. "2.25e+01" or "5e-324".
-    char buf[40];
-    auto res = std::to_chars(buf, buf + sizeof buf, finite_nonzero, std::chars_format::scientific);
-    ShortestDigits sd{};
-    const char* p = buf;
-    if (p < res.ptr && *p == '-') ++p;
-    for (; p < res.ptr && *p != 'e'; ++p)
-        if (is_digit(*p) && sd.count < int(sizeof sd.digits)) sd.digits[sd.count++] = *p;
+namespace {
+
+// Reads the mantissa digits and exponent of a scientific form "d.ddde+XX".
+void read_scientific(const char* p, const char* end, ShortestDigits& sd) {
+    for (; p < end && *p != 'e'; ++p)
+        if (is_digit(*p)) sd.digits[sd.count++] = *p;
     while (sd.count > 1 && sd.digits[sd.count - 1] == '0') --sd.count;
-    if (p < res.ptr) {  // at 'e'
-        ++p;
-        bool negative = p < res.ptr && *p == '-';
-        if (p < res.ptr && (*p == '-' || *p == '+')) ++p;
-        int e = 0;
-        for (; p < res.ptr; ++p) e = e * 10 + (*p - '0');
-        sd.exponent = negative ? -e : e;
+    ++p;  // 'e'
+    const bool negative = *p == '-';
+    int e = 0;
+    for (++p; p < end; ++p) e = e * 10 + (*p - '0');
+    sd.exponent = negative ? -e : e;
+}
+
+}  // namespace
+
+ShortestDigits shortest_digits(double finite_nonzero) {
+    // std::to_chars picks the shorter of the fixed and scientific forms of
+    // the shortest round-trip digits. The fixed form of a number below 1e16
+    // carries exactly those digits; a longer fixed form shows the exact
+    // integer instead, so such values are asked for in scientific form.
+    char buf[48];
+    const double magnitude = finite_nonzero < 0 ? -finite_nonzero : finite_nonzero;
+    char* end = std::to_chars(buf, buf + sizeof buf, magnitude).ptr;
+    ShortestDigits sd{};
+    const char* point = nullptr;
+    for (const char* p = buf; p < end; ++p) {
+        if (*p == 'e') {
+            read_scientific(buf, end, sd);
+            return sd;
+        }
+        if (*p == '.') point = p;
     }
+    const size_t integer_digits = size_t((point ? point : end) - buf);
+    if (!point && integer_digits > 16) {
+        end = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific).ptr;
+        read_scientific(buf, end, sd);
+        return sd;
+    }
+    // Fixed form: "ddd", "ddd.ddd" or "0.000ddd".
+    const char* p = buf;
+    int leading_zeros = 0;  // zeros after the point before the first digit
+    if (buf[0] == '0') {
+        p = point + 1;
+        while (*p == '0') {
+            ++p;
+            ++leading_zeros;
+        }
+        sd.exponent = -1 - leading_zeros;
+    } else {
+        sd.exponent = int(integer_digits) - 1;
+    }
+    for (; p < end; ++p)
+        if (*p != '.') sd.digits[sd.count++] = *p;
+    while (sd.count > 1 && sd.digits[sd.count - 1] == '0') --sd.count;
     return sd;
 }
 
@@ -151,41 +188,50 @@ void append_number_text(std::string& out, double value) {
     }
 }
 
-void append_json_float(std::string& out, double value) {
-    if (!std::isfinite(value)) {
-        out += "null";
-        return;
-    }
-    if (value == 0) {
-        out += std::signbit(value) ? "-0.0" : "0.0";
-        return;
-    }
-    if (value < 0) out += '-';
+namespace {
+char* put(char* out, const char* text, size_t n) {
+    std::memcpy(out, text, n);
+    return out + n;
+}
+char* put_zeros(char* out, int n) {
+    std::memset(out, '0', size_t(n));
+    return out + n;
+}
+}  // namespace
+
+char* write_json_float(char* out, double value) {
+    if (!std::isfinite(value)) return put(out, "null", 4);
+    if (value == 0) return std::signbit(value) ? put(out, "-0.0", 4) : put(out, "0.0", 3);
+    if (value < 0) *out++ = '-';
     const ShortestDigits sd = shortest_digits(value);
     const int n = sd.count, e = sd.exponent;
     if (e < -5 || e > 15) {
-        out += sd.digits[0];
+        *out++ = sd.digits[0];
         if (n > 1) {
-            out += '.';
-            out.append(sd.digits + 1, size_t(n - 1));
+            *out++ = '.';
+            out = put(out, sd.digits + 1, size_t(n - 1));
         }
-        out += e > 0 ? "e+" : "e-";
-        char buf[8];
-        auto res = std::to_chars(buf, buf + sizeof buf, e > 0 ? e : -e);
-        out.append(buf, res.ptr);
-    } else if (e >= n - 1) {
-        out.append(sd.digits, size_t(n));
-        out.append(size_t(e - n + 1), '0');
-        out += ".0";
-    } else if (e >= 0) {
-        out.append(sd.digits, size_t(e + 1));
-        out += '.';
-        out.append(sd.digits + e + 1, size_t(n - e - 1));
-    } else {
-        out += "0.";
-        out.append(size_t(-e - 1), '0');
-        out.append(sd.digits, size_t(n));
+        out = put(out, e > 0 ? "e+" : "e-", 2);
+        return std::to_chars(out, out + 4, e > 0 ? e : -e).ptr;
     }
+    if (e >= n - 1) {  // whole number
+        out = put(out, sd.digits, size_t(n));
+        out = put_zeros(out, e - n + 1);
+        return put(out, ".0", 2);
+    }
+    if (e >= 0) {
+        out = put(out, sd.digits, size_t(e + 1));
+        *out++ = '.';
+        return put(out, sd.digits + e + 1, size_t(n - e - 1));
+    }
+    out = put(out, "0.", 2);
+    out = put_zeros(out, -e - 1);
+    return put(out, sd.digits, size_t(n));
+}
+
+void append_json_float(std::string& out, double value) {
+    char buf[kJsonFloatMax];
+    out.append(buf, write_json_float(buf, value));
 }
 
 namespace {

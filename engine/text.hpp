@@ -2,6 +2,7 @@
 // Text helpers shared by the value model and the JSON writer: full Unicode
 // upper-casing and the shortest round-trip digits of a double.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -35,6 +36,9 @@ void append_number_text(std::string& out, double value);
 // positional with a point for exponents -5..15 (22.5, 0.00001); otherwise
 // d1.d2...dn followed by e+X or e-X (1e+16, 1.5e-6).
 void append_json_float(std::string& out, double value);
+// The same into `out`, which must have kJsonFloatMax bytes; returns the end.
+inline constexpr size_t kJsonFloatMax = 32;
+char* write_json_float(char* out, double value);
 
 // Parses a decimal floating-point text: optional sign, digits with optional
 // point and fraction (at least one digit), optional exponent; or the words

@@ -51,16 +51,14 @@ uint16_t max_column(const SheetHandle& sheet) {
 size_t cell_count(const SheetHandle& sheet) { return sheet.read()->cells.size(); }
 
 std::vector<CellHandle> sorted_cells(const SheetHandle& sheet) {
-    std::vector<std::pair<uint64_t, CellHandle>> entries;
-    {
-        auto r = sheet.read();
-        entries.reserve(r->cells.size());
-        for (const auto& entry : r->cells) entries.emplace_back(entry.first, entry.second);
-    }
-    sort_by_coordinate(entries);
+    CoordinateEntries<CellHandle::Borrowed> entries;
     std::vector<CellHandle> out;
+    auto r = sheet.read();
+    entries.reserve(r->cells.size());
+    for (const auto& entry : r->cells) entries.emplace_back(entry.first, entry.second.borrow());
+    sort_by_coordinate(entries);
     out.reserve(entries.size());
-    for (auto& entry : entries) out.push_back(std::move(entry.second));
+    for (const auto& entry : entries) out.push_back(entry.second.share());
     return out;
 }
 

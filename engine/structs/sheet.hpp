@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../hashing.hpp"
+#include "../memory.hpp"
 #include "../shared.hpp"
 #include "cell.hpp"
 
@@ -50,7 +51,8 @@ using CommentHandle = Shared<CommentRecord>;
 
 // Cells keyed by Coordinate::packed(); a key always equals the coordinate in
 // the record when the cell is filed.
-using CellMap = boost::unordered_flat_map<uint64_t, CellHandle, CoordinateHash>;
+using CellMap = boost::unordered_flat_map<uint64_t, CellHandle, CoordinateHash, std::equal_to<uint64_t>,
+                                          LargeTableAllocator<std::pair<const uint64_t, CellHandle>>>;
 
 struct SheetRecord {
     SheetRecord(std::string name, std::string sheet_state)

@@ -356,6 +356,35 @@ void test_float_round_trips() {
     }
     for (int i = 0; i < 20000; ++i) values.push_back(double(int64_t(rng() >> (rng() % 64))));
     for (uint64_t bits = 1; bits < 2000; ++bits) values.push_back(std::bit_cast<double>(bits));
+    // Magnitudes where the fixed and the scientific form compete in length.
+    std::uniform_real_distribution<double> exponent(-7.0, 22.0);
+    for (int i = 0; i < 100000; ++i) {
+        double d = std::pow(10.0, exponent(rng));
+        values.push_back(d);
+        values.push_back(std::round(d));
+        values.push_back(std::round(d * 100) / 100);
+    }
+
+    // shortest_digits reads the fixed form where it can; the scientific form
+    // of std::to_chars is the reference for the digits and the exponent.
+    int bad_digits = 0;
+    for (double d : values) {
+        if (d == 0) continue;
+        char buf[48];
+        char* end = std::to_chars(buf, buf + sizeof buf, std::fabs(d), std::chars_format::scientific).ptr;
+        std::string mantissa;
+        const char* p = buf;
+        for (; *p != 'e'; ++p)
+            if (*p != '.') mantissa += *p;
+        while (mantissa.size() > 1 && mantissa.back() == '0') mantissa.pop_back();
+        const int e = std::atoi(std::string(p + 1, size_t(end - p - 1)).c_str());
+        ShortestDigits sd = shortest_digits(d);
+        if ((std::string(sd.digits, size_t(sd.count)) != mantissa || sd.exponent != e) && bad_digits++ == 0)
+            check(false, "shortest_digits(" + show_double(d) + ") = " + std::string(sd.digits, size_t(sd.count)) +
+                             "e" + std::to_string(sd.exponent) + ", expected " + mantissa + "e" + std::to_string(e));
+    }
+    check(bad_digits == 0, "shortest_digits agrees with the scientific form: " + std::to_string(bad_digits) +
+                               " differences");
 
     int bad_json = 0, bad_text = 0, bad_parse = 0;
     std::string first_bad;

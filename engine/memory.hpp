@@ -1,0 +1,42 @@
+#pragma once
+// Memory for large tables: blocks of 2 MiB and more are mapped directly and
+// advised for transparent huge pages, so filling a million-entry table costs
+// a few faults per 2 MiB instead of one per 4 KiB page.
+
+#include <cstddef>
+#include <new>
+
+namespace tablomir {
+
+void* allocate_large(size_t bytes);
+void release_large(void* p, size_t bytes) noexcept;
+// Grows a block from allocate_large to at least `bytes`, keeping its
+// contents; the pages move instead of being copied where the system allows.
+void* grow_large(void* p, size_t old_bytes, size_t bytes);
+
+inline constexpr size_t kLargeBlock = size_t(2) << 20;
+
+template <class T>
+struct LargeTableAllocator {
+    using value_type = T;
+    LargeTableAllocator() noexcept = default;
+    template <class U>
+    LargeTableAllocator(const LargeTableAllocator<U>&) noexcept {}
+
+    T* allocate(size_t n) {
+        const size_t bytes = n * sizeof(T);
+        if (bytes < kLargeBlock) return static_cast<T*>(::operator new(bytes, std::align_val_t(alignof(T))));
+        return static_cast<T*>(allocate_large(bytes));
+    }
+    void deallocate(T* p, size_t n) noexcept {
+        const size_t bytes = n * sizeof(T);
+        if (bytes < kLargeBlock) ::operator delete(p, std::align_val_t(alignof(T)));
+        else release_large(p, bytes);
+    }
+    template <class U>
+    bool operator==(const LargeTableAllocator<U>&) const noexcept {
+        return true;
+    }
+};
+
+}  // namespace tablomir
