@@ -18,12 +18,13 @@ namespace tablomir {
 
 TextBuffer::TextBuffer(TextBuffer&& o) noexcept
     : data_(std::exchange(o.data_, nullptr)), size_(std::exchange(o.size_, 0)),
-      capacity_(std::exchange(o.capacity_, 0)) {}
+      capacity_(std::exchange(o.capacity_, 0)), high_bits_(std::exchange(o.high_bits_, 0)) {}
 
 TextBuffer& TextBuffer::operator=(TextBuffer&& o) noexcept {
     std::swap(data_, o.data_);
     std::swap(size_, o.size_);
     std::swap(capacity_, o.capacity_);
+    std::swap(high_bits_, o.high_bits_);
     return *this;
 }
 
@@ -291,8 +292,10 @@ void append_json_string(TextBuffer& out, std::string_view text) {
     *p++ = '"';
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     size_t start = 0;
+    unsigned char seen = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = bytes[i];
+        seen |= c;
         if (!kEscape.needs[c]) continue;
         std::memcpy(p, text.data() + start, i - start);
         p += i - start;
@@ -318,6 +321,7 @@ void append_json_string(TextBuffer& out, std::string_view text) {
     p += text.size() - start;
     *p++ = '"';
     out.commit(p);
+    out.note(seen);
 }
 
 JsonDocument write_book_json(const BookHandle& book) {

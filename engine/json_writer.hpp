@@ -31,14 +31,19 @@ public:
     }
     void commit(char* end) noexcept { size_ = size_t(end - data_); }
     void append(std::string_view text);
-    void clear() noexcept { size_ = 0; }
     void reserve(size_t n) { room(n); }
+
+    // Whether every byte written is ASCII; texts from records report their
+    // bytes through `note`, everything else the writer adds is ASCII.
+    bool ascii() const noexcept { return (high_bits_ & 0x80) == 0; }
+    void note(unsigned char bits) noexcept { high_bits_ |= bits; }
 
 private:
     void grow(size_t n);
     char* data_ = nullptr;
     size_t size_ = 0;
     size_t capacity_ = 0;
+    unsigned char high_bits_ = 0;
 };
 
 struct JsonDocument {

@@ -38,3 +38,13 @@ void* grow_large(void* p, size_t old_bytes, size_t bytes) {
 }
 
 }  // namespace tablomir
+
+namespace tablomir {
+
+void advise_huge_pages(void* p, size_t bytes) noexcept {
+    const uintptr_t start = (uintptr_t(p) + kLargeBlock - 1) & ~(uintptr_t(kLargeBlock) - 1);
+    const uintptr_t end = (uintptr_t(p) + bytes) & ~(uintptr_t(kLargeBlock) - 1);
+    if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
+
+}  // namespace tablomir

@@ -14,6 +14,10 @@ void release_large(void* p, size_t bytes) noexcept;
 // contents; the pages move instead of being copied where the system allows.
 void* grow_large(void* p, size_t old_bytes, size_t bytes);
 
+// Advises huge pages for the whole 2 MiB pages inside [p, p + bytes), for
+// large blocks that other code allocated and this code is about to fill.
+void advise_huge_pages(void* p, size_t bytes) noexcept;
+
 inline constexpr size_t kLargeBlock = size_t(2) << 20;
 
 template <class T>

@@ -158,6 +158,27 @@ ShortestDigits shortest_digits(double finite_nonzero) {
     return sd;
 }
 
+namespace {
+
+// The shorter form of std::to_chars written straight to `out`, when it
+// already is the wanted layout: a fixed form with a point (what both
+// layouts show for numbers with a fraction, as the fixed form only wins for
+// exponents from -5 up), or a whole number of at most 16 digits. Returns
+// nullptr when the layout must be built from the digits instead.
+char* direct_fixed(char* out, double magnitude, bool& whole) {
+    char* end = std::to_chars(out, out + 40, magnitude).ptr;
+    bool point = false;
+    for (const char* p = out; p < end; ++p) {
+        if (*p == 'e') return nullptr;
+        if (*p == '.') point = true;
+    }
+    if (!point && end - out > 16) return nullptr;
+    whole = !point;
+    return end;
+}
+
+}  // namespace
+
 void append_number_text(std::string& out, double value) {
     if (std::isnan(value)) {
         out += "NaN";
@@ -172,6 +193,12 @@ void append_number_text(std::string& out, double value) {
         return;
     }
     if (value < 0) out += '-';
+    char buf[48];
+    bool whole = false;
+    if (char* end = direct_fixed(buf, std::fabs(value), whole)) {
+        out.append(buf, end);
+        return;
+    }
     const ShortestDigits sd = shortest_digits(value);
     const int n = sd.count, e = sd.exponent;
     if (e >= n - 1) {  // whole number
@@ -203,6 +230,8 @@ char* write_json_float(char* out, double value) {
     if (!std::isfinite(value)) return put(out, "null", 4);
     if (value == 0) return std::signbit(value) ? put(out, "-0.0", 4) : put(out, "0.0", 3);
     if (value < 0) *out++ = '-';
+    bool whole = false;
+    if (char* end = direct_fixed(out, std::fabs(value), whole)) return whole ? put(end, ".0", 2) : end;
     const ShortestDigits sd = shortest_digits(value);
     const int n = sd.count, e = sd.exponent;
     if (e < -5 || e > 15) {
