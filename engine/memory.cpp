@@ -48,3 +48,51 @@ void advise_huge_pages(void* p, size_t bytes) noexcept {
 }
 
 }  // namespace tablomir
+
+namespace tablomir {
+
+// Blocks are 8-byte aligned: enough for records of integers, doubles and
+// pointers, which is what pooled records hold.
+FixedPool::FixedPool(size_t block_size) noexcept : block_size_((block_size + 7) & ~size_t(7)) {}
+
+void FixedPool::lock() noexcept {
+    while (locked_.exchange(true, std::memory_order_acquire))
+        while (locked_.load(std::memory_order_relaxed)) {
+        }
+}
+
+void FixedPool::unlock() noexcept { locked_.store(false, std::memory_order_release); }
+
+void* FixedPool::allocate() {
+    lock();
+    if (Free* f = free_) {
+        free_ = f->next;
+        unlock();
+        return f;
+    }
+    if (size_t(end_ - cursor_) < block_size_) {
+        void* slab;
+        try {
+            slab = allocate_large(kLargeBlock);
+        } catch (...) {
+            unlock();
+            throw;
+        }
+        cursor_ = static_cast<char*>(slab);
+        end_ = cursor_ + kLargeBlock;
+    }
+    void* p = cursor_;
+    cursor_ += block_size_;
+    unlock();
+    return p;
+}
+
+void FixedPool::release(void* p) noexcept {
+    if (!p) return;
+    lock();
+    static_cast<Free*>(p)->next = free_;
+    free_ = static_cast<Free*>(p);
+    unlock();
+}
+
+}  // namespace tablomir

@@ -3,6 +3,7 @@
 // advised for transparent huge pages, so filling a million-entry table costs
 // a few faults per 2 MiB instead of one per 4 KiB page.
 
+#include <atomic>
 #include <cstddef>
 #include <new>
 
@@ -19,6 +20,38 @@ void* grow_large(void* p, size_t old_bytes, size_t bytes);
 void advise_huge_pages(void* p, size_t bytes) noexcept;
 
 inline constexpr size_t kLargeBlock = size_t(2) << 20;
+
+// Fixed-size blocks carved from 2 MiB huge-page slabs, for records that
+// exist by the million (cells): no per-block header, and a few page faults
+// per slab instead of one per 4 KiB. Freed blocks are kept for reuse; slabs
+// are never returned. Safe to use from any thread.
+class FixedPool {
+public:
+    explicit FixedPool(size_t block_size) noexcept;
+    void* allocate();
+    void release(void* p) noexcept;
+
+private:
+    struct Free {
+        Free* next;
+    };
+    void lock() noexcept;
+    void unlock() noexcept;
+
+    size_t block_size_;
+    std::atomic<bool> locked_{false};
+    Free* free_ = nullptr;
+    char* cursor_ = nullptr;
+    char* end_ = nullptr;
+};
+
+// Where records of type T get their blocks: the heap, unless a record type
+// chooses a pool by specialising this.
+template <class T>
+struct RecordMemory {
+    static void* allocate(size_t bytes) { return ::operator new(bytes); }
+    static void release(void* p) noexcept { ::operator delete(p); }
+};
 
 template <class T>
 struct LargeTableAllocator {

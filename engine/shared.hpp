@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "memory.hpp"
+
 namespace tablomir {
 
 // The reader-writer lock of every record: one 32-bit word. Bit 31 marks a
@@ -136,6 +138,8 @@ class Shared {
     struct Block {
         template <class... A>
         explicit Block(A&&... args) : value(std::forward<A>(args)...) {}
+        static void* operator new(size_t bytes) { return RecordMemory<T>::allocate(bytes); }
+        static void operator delete(void* p) noexcept { RecordMemory<T>::release(p); }
         std::atomic<uint32_t> refs{1};
         Lock lock;
         T value;

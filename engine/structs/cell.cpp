@@ -5,6 +5,12 @@
 
 namespace tablomir {
 
+FixedPool& cell_pool() noexcept {
+    // Never destroyed: cells may outlive static destruction at exit.
+    static FixedPool* pool = new FixedPool(kCellBlockBytes);
+    return *pool;
+}
+
 namespace {
 
 // Text storage: [size_t length][bytes] in one allocation.

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string_view>
 
 #include "../shared.hpp"
@@ -110,6 +111,19 @@ private:
 
 // With the 4-byte reference count and the 4-byte lock, a cell block is 24 bytes.
 static_assert(sizeof(CellRecord) == 16 && sizeof(RwLock) == 4, "a cell block must stay 24 bytes");
+
+// Cells exist by the million: their blocks come from a pool of 24-byte
+// blocks rather than the heap.
+inline constexpr size_t kCellBlockBytes = 24;
+FixedPool& cell_pool() noexcept;
+template <>
+struct RecordMemory<CellRecord> {
+    static void* allocate(size_t bytes) {
+        if (bytes > kCellBlockBytes) throw std::logic_error("cell block larger than its pool's blocks");
+        return cell_pool().allocate();
+    }
+    static void release(void* p) noexcept { cell_pool().release(p); }
+};
 
 using CellHandle = Shared<CellRecord>;
 
