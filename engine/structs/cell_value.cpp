@@ -23,8 +23,13 @@ char type_code(ValueTag tag) {
 }
 
 CellValue classify_text(std::string_view text) {
-    if (upper_case_equals(text, "TRUE")) return CellValue(std::in_place_type<bool>, true);
-    if (upper_case_equals(text, "FALSE")) return CellValue(std::in_place_type<bool>, false);
+    // Only a text starting with a letter that upper-cases to T or F, or with
+    // a non-ASCII character (which may upper-case to one), can read as a bool.
+    const unsigned char first = text.empty() ? 0 : static_cast<unsigned char>(text[0]);
+    if (first >= 0x80 || first == 't' || first == 'T' || first == 'f' || first == 'F') {
+        if (upper_case_equals(text, "TRUE")) return CellValue(std::in_place_type<bool>, true);
+        if (upper_case_equals(text, "FALSE")) return CellValue(std::in_place_type<bool>, false);
+    }
     if (text.empty()) return Empty{};
     int32_t integer = 0;
     if (parse_int32(text, integer)) return CellValue(std::in_place_type<int32_t>, integer);

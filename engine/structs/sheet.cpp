@@ -12,12 +12,17 @@ CellHandle get_or_create_cell(const SheetHandle& sheet, Coordinate at, std::opti
     if (value) classified = classify_text(*value);
 
     auto w = sheet.write();
-    const uint64_t key = at.packed();
-    auto it = w->cells.find(key);
-    if (it == w->cells.end()) {
-        CellHandle cell = classified ? CellHandle::make(at, *classified) : CellHandle::make(at);
-        w->cells.emplace(key, cell);
-        return cell;
+    // One probe for both cases: a new entry starts empty and gets its cell
+    // right away; should that allocation fail, the entry is removed again.
+    auto [it, inserted] = w->cells.try_emplace(at.packed());
+    if (inserted) {
+        try {
+            it->second = classified ? CellHandle::make(at, *classified) : CellHandle::make(at);
+        } catch (...) {
+            w->cells.erase(it);
+            throw;
+        }
+        return it->second;
     }
     CellHandle cell = it->second;
     auto c = cell.write();
