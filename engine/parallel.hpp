@@ -22,18 +22,19 @@ namespace tablomir {
 template <class Item>
 using CoordinateEntries = std::vector<std::pair<uint64_t, Item>, LargeTableAllocator<std::pair<uint64_t, Item>>>;
 
-// Sorts entries by the packed coordinate, that is by row, then column.
-// Large inputs take a least-significant-digit radix sort over the 48 key
-// bits, byte by byte, skipping bytes that are equal in every key; each pass
-// counts and scatters fixed slices of the input on the worker pool. Keys are
-// unique, so the order is fully determined.
+// Sorts entries by the packed coordinate, that is by row, then column,
+// stably. Large inputs take a least-significant-digit radix sort over the
+// 48 key bits, byte by byte, skipping bytes that are equal in every key;
+// each pass counts and scatters fixed slices of the input on the worker
+// pool, so the result never depends on scheduling.
 template <class Item>
 void sort_by_coordinate(CoordinateEntries<Item>& entries) {
     static_assert(std::is_trivially_copyable_v<Item>, "radix passes move items as bytes");
     using Entry = std::pair<uint64_t, Item>;
     const size_t n = entries.size();
     if (n < 4096) {
-        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.first < b.first; });
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const Entry& a, const Entry& b) { return a.first < b.first; });
         return;
     }
     constexpr size_t kSlices = 64;

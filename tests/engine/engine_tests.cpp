@@ -2,6 +2,8 @@
 // A plain program: prints each failure and a final "N passed, N failed" line;
 // the exit code is non-zero when anything failed.
 
+#include <algorithm>
+#include <atomic>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -17,6 +19,9 @@
 #include <thread>
 #include <vector>
 
+#include "parallel.hpp"
+#include "shared.hpp"
+#include "structs/cell.hpp"
 #include "structs/cell_value.hpp"
 #include "structs/coordinate.hpp"
 #include "text.hpp"
@@ -661,7 +666,86 @@ void test_cell_values() {
 
 }  // namespace
 
+// Writers keep two counters equal under the write lock; readers must never
+// see them differ, and no increment may be lost.
+void test_rw_lock() {
+    struct Pair {
+        long a = 0, b = 0;
+    };
+    Shared<Pair> shared = Shared<Pair>::make();
+    constexpr int kWriters = 3, kReaders = 3, kRounds = 20000;
+    std::atomic<long> torn{0};
+    std::vector<std::thread> threads;
+    for (int w = 0; w < kWriters; ++w)
+        threads.emplace_back([&] {
+            for (int i = 0; i < kRounds; ++i) {
+                auto g = shared.write();
+                ++g->a;
+                if (i % 97 == 0) std::this_thread::yield();  // hold it long enough to make others sleep
+                ++g->b;
+            }
+        });
+    for (int r = 0; r < kReaders; ++r)
+        threads.emplace_back([&] {
+            for (int i = 0; i < kRounds; ++i) {
+                auto g = shared.read();
+                if (g->a != g->b) ++torn;
+            }
+        });
+    for (auto& t : threads) t.join();
+    auto g = shared.read();
+    check(torn == 0 && g->a == long(kWriters) * kRounds && g->b == g->a,
+          "reader-writer lock: " + std::to_string(torn.load()) + " torn reads, " + std::to_string(g->a) +
+              " increments");
+}
+
+// Cell blocks come from a shared pool: blocks handed out at the same time
+// never overlap, also while other threads release theirs.
+void test_cell_pool() {
+    constexpr int kThreads = 4, kRounds = 20000;
+    std::atomic<long> clobbered{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            std::vector<CellHandle> held;
+            for (int i = 0; i < kRounds; ++i) {
+                held.push_back(CellHandle::make(Coordinate{uint32_t(i), uint16_t(t)}));
+                if (i % 3 == 0) held.erase(held.begin() + (i % held.size()));
+            }
+            for (const CellHandle& c : held)
+                if (c.read()->column() != t) ++clobbered;
+        });
+    for (auto& t : threads) t.join();
+    check(clobbered == 0, "cell pool: " + std::to_string(clobbered.load()) + " blocks shared between threads");
+}
+
+// The radix sort against std::sort, on keys spread over all 48 bits and on
+// keys that vary in a few bytes only (passes are skipped).
+void test_sort_by_coordinate() {
+    std::mt19937_64 rng(7);
+    for (uint64_t mask : {0xFFFFFFFFFFFFull, 0x0000FFFF00FFull, 0xFF000000ull}) {
+        for (size_t n : {size_t(10), size_t(5000), size_t(200000)}) {
+            CoordinateEntries<uint32_t> entries;
+            std::vector<uint64_t> seen;
+            for (size_t i = 0; i < n; ++i) {
+                uint64_t key = rng() & mask;
+                entries.emplace_back(key, uint32_t(i));
+                seen.push_back(key);
+            }
+            auto reference = entries;
+            std::stable_sort(reference.begin(), reference.end(),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+            sort_by_coordinate(entries);
+            check(entries == reference, "sort_by_coordinate of " + std::to_string(n) + " keys under mask " +
+                                            std::to_string(mask) + " matches a stable sort");
+        }
+    }
+}
+
 int main() {
+    test_rw_lock();
+    test_cell_pool();
+    test_sort_by_coordinate();
     test_concurrent_first_use();
     test_coordinates();
     test_read_cell_reference();
