@@ -78,6 +78,16 @@ char* put_integer(char* out, Int value) {
 
 char* put_bool(char* out, bool value) { return value ? put(out, "true") : put(out, "false"); }
 
+// "key": for a short key without escapes.
+char* put_key(char* out, std::string_view key) {
+    *out++ = '"';
+    std::memcpy(out, key.data(), key.size());
+    out += key.size();
+    *out++ = '"';
+    *out++ = ':';
+    return out;
+}
+
 constexpr char kHex[] = "0123456789abcdef";
 
 // Bytes that need an escape: control bytes, the quotation mark, the backslash.
@@ -198,65 +208,62 @@ private:
         out_.append("}");
     }
 
-    // The member object of one row or column entry.
-    char* dimension(char* p, uint64_t number, const char* num_key, double size, const char* size_key,
-                    bool hidden, bool collapsed, uint32_t level) {
-        *p++ = '"';
-        p = put_integer(p, number);
-        p = put(p, "\":{\"");
-        p = std::strcpy(p, num_key) + std::strlen(num_key);
-        p = put(p, "\":");
-        p = put_integer(p, number);
-        p = put(p, ",\"");
-        p = std::strcpy(p, size_key) + std::strlen(size_key);
-        p = put(p, "\":");
-        p = write_json_float(p, size);
-        p = put(p, ",\"hidden\":");
-        p = put_bool(p, hidden);
-        p = put(p, ",\"collapsed\":");
-        p = put_bool(p, collapsed);
-        p = put(p, ",\"level\":");
-        p = put_integer(p, level);
+    // `row_dimensions` or `column_dimensions`: the object of the entries
+    // (only when there are any) with members named by their number, then the
+    // sheet's default size. `fields` reads (number, size) from an entry.
+    template <class Table, class Fields>
+    void dimensions(std::string_view name, std::string_view table_key, std::string_view number_key,
+                    std::string_view size_key, std::string_view default_key, const Table& table, Fields fields,
+                    double default_size) {
+        char* p = put_key(out_.room(kCellRoom), name);
+        *p++ = '{';
+        out_.commit(p);
+        if (!table.empty()) {
+            p = put_key(out_.room(kCellRoom), table_key);
+            *p++ = '{';
+            out_.commit(p);
+            bool first = true;
+            for (const auto& entry : table) {
+                const auto& d = entry.second;
+                const auto [number, size] = fields(d);
+                p = out_.room(kCellRoom);
+                if (!first) *p++ = ',';
+                first = false;
+                *p++ = '"';
+                p = put_integer(p, number);
+                p = put(p, "\":{");
+                p = put_key(p, number_key);
+                p = put_integer(p, number);
+                *p++ = ',';
+                p = put_key(p, size_key);
+                p = write_json_float(p, size);
+                p = put(p, ",\"hidden\":");
+                p = put_bool(p, d.hidden);
+                p = put(p, ",\"collapsed\":");
+                p = put_bool(p, d.collapsed);
+                p = put(p, ",\"level\":");
+                p = put_integer(p, d.level);
+                *p++ = '}';
+                out_.commit(p);
+            }
+            out_.append("},");
+        }
+        p = put_key(out_.room(kCellRoom), default_key);
+        p = write_json_float(p, default_size);
         *p++ = '}';
-        return p;
+        out_.commit(p);
     }
 
     void row_dimensions(const SheetRecord& s) {
-        out_.append(",\"row_dimensions\":{");
-        if (!s.row_dimensions.empty()) {
-            out_.append("\"rows\":{");
-            bool first = true;
-            for (const auto& [number, d] : s.row_dimensions) {
-                char* p = out_.room(kCellRoom);
-                if (!first) *p++ = ',';
-                first = false;
-                out_.commit(dimension(p, d.row_num, "row_num", d.height, "height", d.hidden, d.collapsed, d.level));
-            }
-            out_.append("},");
-        }
-        char* p = put(out_.room(kCellRoom), "\"default_height\":");
-        p = write_json_float(p, s.default_height);
-        *p++ = '}';
-        out_.commit(p);
+        out_.append(",");
+        dimensions("row_dimensions", "rows", "row_num", "height", "default_height", s.row_dimensions,
+                   [](const RowDimension& d) { return std::pair{d.row_num, d.height}; }, s.default_height);
     }
 
     void column_dimensions(const SheetRecord& s) {
-        out_.append(",\"column_dimensions\":{");
-        if (!s.column_dimensions.empty()) {
-            out_.append("\"columns\":{");
-            bool first = true;
-            for (const auto& [number, d] : s.column_dimensions) {
-                char* p = out_.room(kCellRoom);
-                if (!first) *p++ = ',';
-                first = false;
-                out_.commit(dimension(p, d.col_num, "col_num", d.width, "width", d.hidden, d.collapsed, d.level));
-            }
-            out_.append("},");
-        }
-        char* p = put(out_.room(kCellRoom), "\"default_width\":");
-        p = write_json_float(p, s.default_width);
-        *p++ = '}';
-        out_.commit(p);
+        out_.append(",");
+        dimensions("column_dimensions", "columns", "col_num", "width", "default_width", s.column_dimensions,
+                   [](const ColumnDimension& d) { return std::pair{d.col_num, d.width}; }, s.default_width);
     }
 
     void comments(const SheetRecord& s) {

@@ -38,11 +38,14 @@ int set_value(PyObject* self, PyObject* value) {
     return 0;
 }
 
-PyObject* get_formula(PyObject* self) {
+// An optional text field (formula, style, hidden value), copied out under
+// the cell's lock; the str is built after it.
+template <std::optional<std::string_view> (CellRecord::*Get)() const noexcept>
+PyObject* get_text_field(PyObject* self) {
     std::optional<std::string> text;
     {
         auto c = cell(self).read();
-        if (auto f = c->formula()) text.emplace(*f);
+        if (auto field = ((*c).*Get)()) text.emplace(*field);
     }
     return optional_str(text);
 }
@@ -53,24 +56,6 @@ int set_text_field(PyObject* self, PyObject* value) {
     if (!convert(value, "value", text)) return -1;
     ((*cell(self).write()).*Set)(text.view);
     return 0;
-}
-
-PyObject* get_style(PyObject* self) {
-    std::optional<std::string> text;
-    {
-        auto c = cell(self).read();
-        if (auto s = c->style()) text.emplace(*s);
-    }
-    return optional_str(text);
-}
-
-PyObject* get_hidden_value(PyObject* self) {
-    std::optional<std::string> text;
-    {
-        auto c = cell(self).read();
-        if (auto h = c->hidden_value()) text.emplace(*h);
-    }
-    return optional_str(text);
 }
 
 PyObject* get_data_type(PyObject* self) {
@@ -152,11 +137,13 @@ PyGetSetDef getset[] = {
     {"column", getter<get_column>, nullptr, nullptr, nullptr},
     {"letter", getter<get_letter>, nullptr, nullptr, nullptr},
     {"value", getter<get_value>, setter<set_value>, nullptr, nullptr},
-    {"formula", getter<get_formula>, setter<set_text_field<&CellRecord::set_formula>>, nullptr, nullptr},
-    {"style", getter<get_style>, setter<set_text_field<&CellRecord::set_style>>, nullptr, nullptr},
-    {"data_type", getter<get_data_type>, nullptr, nullptr, nullptr},
-    {"hidden_value", getter<get_hidden_value>, setter<set_text_field<&CellRecord::set_hidden_value>>, nullptr,
+    {"formula", getter<get_text_field<&CellRecord::formula>>, setter<set_text_field<&CellRecord::set_formula>>,
+     nullptr, nullptr},
+    {"style", getter<get_text_field<&CellRecord::style>>, setter<set_text_field<&CellRecord::set_style>>, nullptr,
      nullptr},
+    {"data_type", getter<get_data_type>, nullptr, nullptr, nullptr},
+    {"hidden_value", getter<get_text_field<&CellRecord::hidden_value>>,
+     setter<set_text_field<&CellRecord::set_hidden_value>>, nullptr, nullptr},
     {"is_formula", getter<get_is_formula>, nullptr, nullptr, nullptr},
     {"is_value_bool", getter<get_is_tag<ValueTag::Bool>>, nullptr, nullptr, nullptr},
     {"is_value_numeric", getter<get_is_tag<ValueTag::Number>>, nullptr, nullptr, nullptr},
