@@ -36,8 +36,8 @@ Claim::~Claim() {
     claims = kind_ == ClaimKind::Shared ? claims - 1 : 0;
 }
 
-PyTypeObject* cached_type(PyTypeObject*& slot, PyType_Spec& spec, PyObject* base) {
-    if (!slot) slot = reinterpret_cast<PyTypeObject*>(PyType_FromSpecWithBases(&spec, base));
+PyTypeObject* cached_type(PyTypeObject*& slot, PyType_Spec& type_spec, PyObject* base) {
+    if (!slot) slot = reinterpret_cast<PyTypeObject*>(PyType_FromSpecWithBases(&type_spec, base));
     return slot;
 }
 

@@ -114,9 +114,9 @@ void dealloc_object(PyObject* self) {
     Py_DECREF(type);
 }
 
-// A heap type from its spec, created on first use and kept for the life of
+// A heap type from its slot table, created on first use and kept for the life of
 // the process.
-PyTypeObject* cached_type(PyTypeObject*& slot, PyType_Spec& spec, PyObject* base = nullptr);
+PyTypeObject* cached_type(PyTypeObject*& slot, PyType_Spec& type_spec, PyObject* base = nullptr);
 
 // ---- results ----
 

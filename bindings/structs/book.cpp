@@ -161,14 +161,14 @@ PyType_Slot slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec spec = {"tablomir.Book", sizeof(Object<Handle>), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE,
+PyType_Spec type_spec = {"tablomir.Book", sizeof(Object<Handle>), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE,
                     slots};
 
 }  // namespace
 
 PyTypeObject* book_type() {
     static PyTypeObject* type = nullptr;
-    return cached_type(type, spec);
+    return cached_type(type, type_spec);
 }
 
 }  // namespace tablomir::py

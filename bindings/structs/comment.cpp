@@ -57,14 +57,14 @@ PyType_Slot slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec spec = {"tablomir.Comment", sizeof(Object<Handle>), 0,
+PyType_Spec type_spec = {"tablomir.Comment", sizeof(Object<Handle>), 0,
                     Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE, slots};
 
 }  // namespace
 
 PyTypeObject* comment_type() {
     static PyTypeObject* type = nullptr;
-    return cached_type(type, spec);
+    return cached_type(type, type_spec);
 }
 
 }  // namespace tablomir::py

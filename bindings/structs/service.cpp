@@ -133,14 +133,14 @@ PyType_Slot slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec spec = {"tablomir.Service", sizeof(ServiceObject), 0,
+PyType_Spec type_spec = {"tablomir.Service", sizeof(ServiceObject), 0,
                     Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_IMMUTABLETYPE, slots};
 
 }  // namespace
 
 PyTypeObject* service_type() {
     static PyTypeObject* type = nullptr;
-    return cached_type(type, spec);
+    return cached_type(type, type_spec);
 }
 
 }  // namespace tablomir::py

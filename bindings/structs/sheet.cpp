@@ -217,7 +217,7 @@ PyType_Slot slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec spec = {"tablomir.Sheet", sizeof(Object<Handle>), 0,
+PyType_Spec type_spec = {"tablomir.Sheet", sizeof(Object<Handle>), 0,
                     Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE, slots};
 
 }  // namespace
@@ -235,7 +235,7 @@ bool convert(PyObject* o, const char* name, SheetArg& out) {
 
 PyTypeObject* sheet_type() {
     static PyTypeObject* type = nullptr;
-    return cached_type(type, spec);
+    return cached_type(type, type_spec);
 }
 
 }  // namespace tablomir::py
