@@ -13,6 +13,7 @@ bool bind_arguments(const char* function, const char* const* names, size_t count
         return false;
     }
     for (Py_ssize_t i = 0; i < nargs; ++i) slots[i] = args[i];
+    if (!kwnames && size_t(nargs) >= required) return true;  // positional only: the common call
     const Py_ssize_t nkw = kwnames ? PyTuple_GET_SIZE(kwnames) : 0;
     for (Py_ssize_t k = 0; k < nkw; ++k) {
         PyObject* key = PyTuple_GET_ITEM(kwnames, k);

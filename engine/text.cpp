@@ -277,6 +277,43 @@ bool equals_ignoring_ascii_case(std::string_view text, std::string_view lower) {
 
 }  // namespace
 
+namespace {
+
+// For a number too large or too small for a double: whether its magnitude is
+// above one, judged from the decimal exponent of its first non-zero digit
+// (relative to the point) plus its exponent. `number` is unsigned and valid.
+bool above_one(std::string_view number) {
+    size_t i = 0;
+    int64_t lead = 0;
+    bool seen_nonzero = false;
+    for (; i < number.size() && is_digit(number[i]); ++i) {
+        if (seen_nonzero) ++lead;
+        else if (number[i] != '0') seen_nonzero = true;
+    }
+    if (i < number.size() && number[i] == '.') {
+        int64_t position = 0;
+        for (++i; i < number.size() && is_digit(number[i]); ++i) {
+            --position;
+            if (!seen_nonzero && number[i] != '0') {
+                seen_nonzero = true;
+                lead = position;
+            }
+        }
+    }
+    int64_t exponent = 0;
+    if (i < number.size()) {  // at 'e' or 'E'
+        ++i;
+        const bool negative = number[i] == '-';
+        if (number[i] == '+' || number[i] == '-') ++i;
+        for (; i < number.size(); ++i)
+            if (exponent < 1'000'000'000) exponent = exponent * 10 + (number[i] - '0');
+        if (negative) exponent = -exponent;
+    }
+    return lead + exponent > 0;
+}
+
+}  // namespace
+
 bool parse_decimal_float(std::string_view text, double& out) {
     size_t i = 0;
     const size_t size = text.size();
@@ -301,44 +338,18 @@ bool parse_decimal_float(std::string_view text, double& out) {
         return false;
     }
 
-    // Digits, optional point and fraction, optional exponent. Alongside the
-    // check, track the decimal exponent of the first non-zero digit (relative
-    // to the point) to tell overflow from underflow later.
-    int64_t lead_exponent = 0;
-    bool seen_nonzero = false;
-    size_t digit_count = 0;
-    size_t int_digits_after_lead = 0;
-    for (; i < size && is_digit(text[i]); ++i, ++digit_count) {
-        if (seen_nonzero)
-            ++int_digits_after_lead;
-        else if (text[i] != '0')
-            seen_nonzero = true;
-    }
-    if (seen_nonzero) lead_exponent = int64_t(int_digits_after_lead);
-    if (i < size && text[i] == '.') {
-        ++i;
-        int64_t position = 0;
-        for (; i < size && is_digit(text[i]); ++i, ++digit_count) {
-            --position;
-            if (!seen_nonzero && text[i] != '0') {
-                seen_nonzero = true;
-                lead_exponent = position;
-            }
-        }
-    }
-    if (digit_count == 0) return false;
-    int64_t exponent = 0;
+    // Digits, optional point and fraction (one digit at least), optional
+    // exponent; nothing else.
+    size_t digits = 0;
+    for (; i < size && is_digit(text[i]); ++i) ++digits;
+    if (i < size && text[i] == '.')
+        for (++i; i < size && is_digit(text[i]); ++i) ++digits;
+    if (digits == 0) return false;
     if (i < size && (text[i] == 'e' || text[i] == 'E')) {
         ++i;
-        bool exp_negative = false;
-        if (i < size && (text[i] == '+' || text[i] == '-')) {
-            exp_negative = text[i] == '-';
-            ++i;
-        }
+        if (i < size && (text[i] == '+' || text[i] == '-')) ++i;
         if (i == size || !is_digit(text[i])) return false;
-        for (; i < size && is_digit(text[i]); ++i)
-            if (exponent < 1'000'000'000) exponent = exponent * 10 + (text[i] - '0');
-        if (exp_negative) exponent = -exponent;
+        while (i < size && is_digit(text[i])) ++i;
     }
     if (i != size) return false;
 
@@ -348,8 +359,7 @@ bool parse_decimal_float(std::string_view text, double& out) {
     double value = 0;
     auto res = std::from_chars(first, last, value, std::chars_format::general);
     if (res.ec == std::errc::result_out_of_range) {
-        const double magnitude =
-            lead_exponent + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+        const double magnitude = above_one(text.substr(number_start)) ? std::numeric_limits<double>::infinity() : 0.0;
         out = negative ? -magnitude : magnitude;
         return true;
     }
