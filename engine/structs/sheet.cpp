@@ -53,8 +53,6 @@ uint16_t max_column(const SheetHandle& sheet) {
     return best;
 }
 
-size_t cell_count(const SheetHandle& sheet) { return sheet.read()->cells.size(); }
-
 std::vector<CellHandle> sorted_cells(const SheetHandle& sheet) {
     CoordinateEntries<CellHandle::Borrowed> entries;
     std::vector<CellHandle> out;

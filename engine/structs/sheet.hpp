@@ -82,7 +82,6 @@ std::string value_text_at(const SheetHandle& sheet, Coordinate at);
 
 uint32_t max_row(const SheetHandle& sheet);
 uint16_t max_column(const SheetHandle& sheet);
-size_t cell_count(const SheetHandle& sheet);
 
 // Every cell, sorted by (row, column) of its key.
 std::vector<CellHandle> sorted_cells(const SheetHandle& sheet);
