@@ -74,6 +74,14 @@ void raise_wrong_type(const char* name, const char* expected, PyObject* got) {
     PyErr_Format(PyExc_TypeError, "argument '%s' must be %s, not %.200s", name, expected, Py_TYPE(got)->tp_name);
 }
 
+PyObject* sequence_items(PyObject* o, const char* name, const char* expected) {
+    if (PyUnicode_Check(o) || !PySequence_Check(o)) {
+        raise_wrong_type(name, expected, o);
+        return nullptr;
+    }
+    return PySequence_Tuple(o);
+}
+
 namespace {
 
 // Integers: int and objects with __index__ (bool included); the value must

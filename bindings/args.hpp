@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace tablomir::py {
@@ -53,6 +54,15 @@ struct AnyObject {
     PyObject* object = nullptr;
 };
 
+// A sequence (list, tuple, range, ...; not a str) whose items each convert
+// strictly to T. The items are held by a private tuple, so text views stay
+// valid while this lives.
+template <class T>
+struct SequenceOf {
+    std::vector<T> items;
+    Ref holder;
+};
+
 bool convert(PyObject* o, const char* name, uint32_t& out);
 bool convert(PyObject* o, const char* name, uint16_t& out);
 bool convert(PyObject* o, const char* name, int32_t& out);
@@ -64,6 +74,21 @@ bool convert(PyObject* o, const char* name, AnyObject& out);
 
 // TypeError "argument 'name' must be <expected>, not <type>".
 void raise_wrong_type(const char* name, const char* expected, PyObject* got);
+
+// The tuple of a sequence's items; TypeError for a str or a non-sequence.
+PyObject* sequence_items(PyObject* o, const char* name, const char* expected);
+
+template <class T>
+bool convert(PyObject* o, const char* name, SequenceOf<T>& out) {
+    constexpr const char* expected = std::is_same_v<T, Text> ? "a sequence of str" : "a sequence of int";
+    out.holder = Ref(sequence_items(o, name, expected));
+    if (!out.holder) return false;
+    const Py_ssize_t n = PyTuple_GET_SIZE(out.holder.get());
+    out.items.resize(size_t(n));
+    for (Py_ssize_t i = 0; i < n; ++i)
+        if (!convert(PyTuple_GET_ITEM(out.holder.get(), i), name, out.items[size_t(i)])) return false;
+    return true;
+}
 
 template <class... Out>
 bool parse(const Signature<sizeof...(Out)>& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,

@@ -2,6 +2,7 @@
 // `readable`, once per process.
 
 #include "args.hpp"
+#include "search.hpp"
 #include "types.hpp"
 
 #include "../engine/structs/sheet.hpp"
@@ -83,12 +84,24 @@ bool add_function(PyObject* module, const char* name) {
 
 PyModuleDef main_def = {PyModuleDef_HEAD_INIT, "_tablomir", "", 0, nullptr, nullptr, nullptr, nullptr, nullptr};
 
-// The submodule `readable` for the read-only model.
+PyMethodDef create_finder_def = {"create_finder", as_cfunction<create_finder>(), kFast,
+                                  "create_finder(sheets)\n--\n\n"};
+
+// The submodule `readable`: the read-only model's classes, then its
+// functions.
 PyObject* create_readable() {
     Ref sub(PyModule_New("readable"));
     if (!sub) return nullptr;
+    PyObject* m = sub.get();
     Ref all(PyList_New(0));
-    if (!all || PyModule_AddObjectRef(sub.get(), "__all__", all.get()) < 0) return nullptr;
+    if (!all || PyModule_AddObjectRef(m, "__all__", all.get()) < 0) return nullptr;
+    if (!add_type(m, "Finder", finder_type()) || !add_type(m, "ReadableSheet", readable_sheet_type()) ||
+        !add_type(m, "ReadableCell", readable_cell_type()) ||
+        !add_attribute(m, "create_finder", PyCFunction_NewEx(&create_finder_def, m, nullptr)))
+        return nullptr;
+    for (const PyMethodDef& def : search::module_functions())
+        if (!add_attribute(m, def.ml_name, PyCFunction_NewEx(const_cast<PyMethodDef*>(&def), m, nullptr)))
+            return nullptr;
     return sub.release();
 }
 

@@ -60,6 +60,19 @@ auto guarded(F&& body) noexcept -> decltype(body()) {
     else return R(-1);
 }
 
+// Detaches the calling thread from the interpreter for the guard's
+// lifetime: the global lock is released and no Python object may be used.
+class WithoutInterpreter {
+public:
+    WithoutInterpreter() noexcept : state_(PyEval_SaveThread()) {}
+    ~WithoutInterpreter() { PyEval_RestoreThread(state_); }
+    WithoutInterpreter(const WithoutInterpreter&) = delete;
+    WithoutInterpreter& operator=(const WithoutInterpreter&) = delete;
+
+private:
+    PyThreadState* state_;
+};
+
 // ---- objects ----
 
 // The per-object claim: > 0 counts shared claims, -1 marks an exclusive one.
@@ -170,6 +183,12 @@ PyObject* method(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObje
         if (!claim) return nullptr;
         return Body(self, args, nargs, kwnames);
     });
+}
+
+// A module-level function: the C++ guard only (a module takes no claim).
+template <FastBody Body>
+PyObject* function(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return guarded([&]() -> PyObject* { return Body(self, args, nargs, kwnames); });
 }
 
 template <PyObject* (*Body)(PyObject*)>

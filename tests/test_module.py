@@ -11,13 +11,20 @@ MAIN_ALL = [
     "__version__", "Service", "Book", "Sheet", "Cell", "Comment", "version", "column_number_to_letter",
     "get_letter_coordinate", "DEFAULT_ROW_HEIGHT", "DEFAULT_COLUMN_WIDTH", "readable",
 ]
+READABLE_ALL = [
+    "Finder", "ReadableSheet", "ReadableCell", "create_finder", "find_cell_by_coords", "find_value_by_coords",
+    "find_cell_by_regex", "find_cell_by_str", "find_cell_by_letter", "find_cells_by_regex", "find_cells_by_str",
+    "find_cells_for_rows_by_regex", "find_cells_for_cols_by_regex", "find_cells_multi_regex",
+    "find_cells_between_regex", "find_cells_range_rows", "find_cells_range_cols", "find_values_by_col_rows",
+    "find_values_by_row_cols",
+]
 
 
 def test_module_surface():
     assert t.__all__ == MAIN_ALL
     assert t.__name__ == "_tablomir" and t.__doc__ == ""
     assert t.readable.__name__ == "readable"
-    assert t.readable.__all__ == []
+    assert t.readable.__all__ == READABLE_ALL
     assert sys.modules["tablomir.readable"] is t.readable
     assert t.version() == t.__version__ == "0.12.1"
     assert type(t.DEFAULT_ROW_HEIGHT) is float and t.DEFAULT_ROW_HEIGHT == 20.0
@@ -36,14 +43,29 @@ def test_function_docs_and_signatures():
         t.version(1)
 
 
-@pytest.mark.parametrize("cls", [t.Book, t.Sheet, t.Cell, t.Comment])
-def test_classes(cls):
-    assert cls.__module__ == "tablomir"
+@pytest.mark.parametrize("cls, module", [
+    (t.Book, "tablomir"), (t.Sheet, "tablomir"), (t.Cell, "tablomir"), (t.Comment, "tablomir"),
+    (t.readable.Finder, "tablomir.readable"), (t.readable.ReadableSheet, "tablomir.readable"),
+    (t.readable.ReadableCell, "tablomir.readable"),
+])
+def test_classes(cls, module):
+    assert cls.__module__ == module
     with pytest.raises(TypeError):
         type("Sub", (cls,), {})
 
 
-@pytest.mark.parametrize("cls", [t.Sheet, t.Cell, t.Comment])
+def test_readable_signatures():
+    r = t.readable
+    assert r.Finder.__doc__ == "Finder(sheets)\n--\n\n" or r.Finder.__text_signature__ == "(sheets)"
+    assert r.create_finder.__text_signature__ == "(sheets)"
+    for name in READABLE_ALL[4:]:
+        function = getattr(r, name)
+        assert function.__text_signature__.endswith(", cells)"), name
+        assert function.__doc__ is None or function.__doc__ == "", name
+    assert r.find_cells_for_rows_by_regex.__text_signature__ == "(regex, col_stop, cells)"
+
+
+@pytest.mark.parametrize("cls", [t.Sheet, t.Cell, t.Comment, t.readable.ReadableSheet, t.readable.ReadableCell])
 def test_no_constructor(cls):
     with pytest.raises(TypeError):
         cls()

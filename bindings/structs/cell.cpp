@@ -8,20 +8,39 @@
 #include "../../engine/utils.hpp"
 
 namespace tablomir::py {
+
+namespace cell_fields {
+
 namespace {
+const CellHandle& cell(PyObject* self) { return handle_of<CellHandle>(self); }
 
-using Handle = CellHandle;
-const Handle& cell(PyObject* self) { return handle_of<Handle>(self); }
+// An optional text field (formula, style, hidden value), copied out under
+// the cell's lock; the str is built after it.
+template <std::optional<std::string_view> (CellRecord::*Get)() const noexcept>
+PyObject* text_field(PyObject* self) {
+    std::optional<std::string> text;
+    {
+        auto c = cell(self).read();
+        if (auto field = ((*c).*Get)()) text.emplace(*field);
+    }
+    return optional_str(text);
+}
 
-PyObject* get_row(PyObject* self) { return PyLong_FromUnsignedLong(cell(self).read()->row()); }
-PyObject* get_column(PyObject* self) { return PyLong_FromUnsignedLong(cell(self).read()->column()); }
+template <ValueTag Tag>
+PyObject* is_tag(PyObject* self) {
+    return PyBool_FromLong(cell(self).read()->value_tag() == Tag);
+}
+}  // namespace
 
-PyObject* get_letter(PyObject* self) {
+PyObject* row(PyObject* self) { return PyLong_FromUnsignedLong(cell(self).read()->row()); }
+PyObject* column(PyObject* self) { return PyLong_FromUnsignedLong(cell(self).read()->column()); }
+
+PyObject* letter(PyObject* self) {
     Coordinate at = cell(self).read()->coordinate();
     return str_from(letter_coordinate(at.row, at.column));
 }
 
-PyObject* get_value(PyObject* self) {
+PyObject* value(PyObject* self) {
     std::string text;
     {
         auto c = cell(self).read();
@@ -29,6 +48,35 @@ PyObject* get_value(PyObject* self) {
     }
     return str_from(text);
 }
+
+PyObject* formula(PyObject* self) { return text_field<&CellRecord::formula>(self); }
+PyObject* style(PyObject* self) { return text_field<&CellRecord::style>(self); }
+PyObject* hidden_value(PyObject* self) { return text_field<&CellRecord::hidden_value>(self); }
+
+PyObject* data_type(PyObject* self) {
+    std::string text;
+    {
+        auto c = cell(self).read();
+        text = c->data_type();
+    }
+    return str_from(text);
+}
+
+PyObject* is_formula(PyObject* self) { return PyBool_FromLong(cell(self).read()->is_formula()); }
+PyObject* is_value_bool(PyObject* self) { return is_tag<ValueTag::Bool>(self); }
+PyObject* is_value_numeric(PyObject* self) { return is_tag<ValueTag::Number>(self); }
+PyObject* is_value_integer(PyObject* self) { return is_tag<ValueTag::Integer>(self); }
+PyObject* is_value_datetime(PyObject* self) { return is_tag<ValueTag::DateTime>(self); }
+PyObject* is_value_empty(PyObject* self) { return is_tag<ValueTag::Empty>(self); }
+
+std::string coordinate_text(PyObject* self) { return cell(self).read()->coordinate().debug_text(); }
+
+}  // namespace cell_fields
+
+namespace {
+
+using Handle = CellHandle;
+const Handle& cell(PyObject* self) { return handle_of<Handle>(self); }
 
 int set_value(PyObject* self, PyObject* value) {
     Text text;
@@ -38,40 +86,12 @@ int set_value(PyObject* self, PyObject* value) {
     return 0;
 }
 
-// An optional text field (formula, style, hidden value), copied out under
-// the cell's lock; the str is built after it.
-template <std::optional<std::string_view> (CellRecord::*Get)() const noexcept>
-PyObject* get_text_field(PyObject* self) {
-    std::optional<std::string> text;
-    {
-        auto c = cell(self).read();
-        if (auto field = ((*c).*Get)()) text.emplace(*field);
-    }
-    return optional_str(text);
-}
-
 template <void (CellRecord::*Set)(std::string_view)>
 int set_text_field(PyObject* self, PyObject* value) {
     Text text;
     if (!convert(value, "value", text)) return -1;
     ((*cell(self).write()).*Set)(text.view);
     return 0;
-}
-
-PyObject* get_data_type(PyObject* self) {
-    std::string text;
-    {
-        auto c = cell(self).read();
-        text = c->data_type();
-    }
-    return str_from(text);
-}
-
-PyObject* get_is_formula(PyObject* self) { return PyBool_FromLong(cell(self).read()->is_formula()); }
-
-template <ValueTag Tag>
-PyObject* get_is_tag(PyObject* self) {
-    return PyBool_FromLong(cell(self).read()->value_tag() == Tag);
 }
 
 PyObject* set_value_number(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -127,29 +147,24 @@ PyObject* set_value_datetime(PyObject* self, PyObject* const* args, Py_ssize_t n
     Py_RETURN_NONE;
 }
 
-PyObject* repr(PyObject* self) {
-    std::string text = "Cell, Coords: " + cell(self).read()->coordinate().debug_text();
-    return str_from(text);
-}
+PyObject* repr(PyObject* self) { return str_from("Cell, Coords: " + cell_fields::coordinate_text(self)); }
 
 PyGetSetDef getset[] = {
-    {"row", getter<get_row>, nullptr, nullptr, nullptr},
-    {"column", getter<get_column>, nullptr, nullptr, nullptr},
-    {"letter", getter<get_letter>, nullptr, nullptr, nullptr},
-    {"value", getter<get_value>, setter<set_value>, nullptr, nullptr},
-    {"formula", getter<get_text_field<&CellRecord::formula>>, setter<set_text_field<&CellRecord::set_formula>>,
+    {"row", getter<cell_fields::row>, nullptr, nullptr, nullptr},
+    {"column", getter<cell_fields::column>, nullptr, nullptr, nullptr},
+    {"letter", getter<cell_fields::letter>, nullptr, nullptr, nullptr},
+    {"value", getter<cell_fields::value>, setter<set_value>, nullptr, nullptr},
+    {"formula", getter<cell_fields::formula>, setter<set_text_field<&CellRecord::set_formula>>, nullptr, nullptr},
+    {"style", getter<cell_fields::style>, setter<set_text_field<&CellRecord::set_style>>, nullptr, nullptr},
+    {"data_type", getter<cell_fields::data_type>, nullptr, nullptr, nullptr},
+    {"hidden_value", getter<cell_fields::hidden_value>, setter<set_text_field<&CellRecord::set_hidden_value>>,
      nullptr, nullptr},
-    {"style", getter<get_text_field<&CellRecord::style>>, setter<set_text_field<&CellRecord::set_style>>, nullptr,
-     nullptr},
-    {"data_type", getter<get_data_type>, nullptr, nullptr, nullptr},
-    {"hidden_value", getter<get_text_field<&CellRecord::hidden_value>>,
-     setter<set_text_field<&CellRecord::set_hidden_value>>, nullptr, nullptr},
-    {"is_formula", getter<get_is_formula>, nullptr, nullptr, nullptr},
-    {"is_value_bool", getter<get_is_tag<ValueTag::Bool>>, nullptr, nullptr, nullptr},
-    {"is_value_numeric", getter<get_is_tag<ValueTag::Number>>, nullptr, nullptr, nullptr},
-    {"is_value_integer", getter<get_is_tag<ValueTag::Integer>>, nullptr, nullptr, nullptr},
-    {"is_value_datetime", getter<get_is_tag<ValueTag::DateTime>>, nullptr, nullptr, nullptr},
-    {"is_value_empty", getter<get_is_tag<ValueTag::Empty>>, nullptr, nullptr, nullptr},
+    {"is_formula", getter<cell_fields::is_formula>, nullptr, nullptr, nullptr},
+    {"is_value_bool", getter<cell_fields::is_value_bool>, nullptr, nullptr, nullptr},
+    {"is_value_numeric", getter<cell_fields::is_value_numeric>, nullptr, nullptr, nullptr},
+    {"is_value_integer", getter<cell_fields::is_value_integer>, nullptr, nullptr, nullptr},
+    {"is_value_datetime", getter<cell_fields::is_value_datetime>, nullptr, nullptr, nullptr},
+    {"is_value_empty", getter<cell_fields::is_value_empty>, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -1,7 +1,10 @@
 // Sheet: a live handle onto one sheet record.
 
 #include "../args.hpp"
+#include "../search.hpp"
 #include "../types.hpp"
+
+#include <iterator>
 
 namespace tablomir::py {
 namespace {
@@ -66,13 +69,7 @@ PyObject* add_merge_cells(PyObject* self, PyObject* const* args, Py_ssize_t narg
     Py_RETURN_NONE;
 }
 
-PyObject* get_merge_cells(PyObject* self) {
-    std::vector<MergeRange> ranges = merge_ranges(sheet(self));
-    return list_of(ranges, [](const MergeRange& m) {
-        return Py_BuildValue("(kkII)", (unsigned long)m.start_row, (unsigned long)m.end_row,
-                             (unsigned int)m.start_col, (unsigned int)m.end_col);
-    });
-}
+PyObject* get_merge_cells(PyObject* self) { return merge_cells_list(sheet(self)); }
 
 PyObject* add_comment(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     static const Signature<4> sig{"add_comment", {"row", "col", "text", "author"}, 4};
@@ -166,7 +163,7 @@ PyObject* delete_cols(PyObject* self, PyObject* const* args, Py_ssize_t nargs, P
     return delete_band<uint16_t, tablomir::delete_columns>(self, args, nargs, kwnames, sig);
 }
 
-PyObject* repr(PyObject* self) { return str_from(describe_sheet(sheet(self))); }
+PyObject* repr(PyObject* self) { return str_from(describe_sheet(sheet(self), "Sheet")); }
 
 PyGetSetDef getset[] = {
     {"name", getter<get_name>, setter<set_name>, nullptr, nullptr},
@@ -179,7 +176,7 @@ PyGetSetDef getset[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-PyMethodDef methods[] = {
+PyMethodDef base_methods[] = {
     {"set_sheet_state", as_cfunction<method<set_state>>(), kFast, "set_sheet_state($self, /, state)\n--\n\n"},
     {"cell", as_cfunction<method<cell>>(), kFast, "cell($self, /, row, col, value=None)\n--\n\n"},
     {"get_value_cell", as_cfunction<method<get_value_cell>>(), kFast,
@@ -206,14 +203,23 @@ PyMethodDef methods[] = {
      "get_hidden_by_column($self, /, col_num)\n--\n\n"},
     {"delete_rows", as_cfunction<method<delete_rows>>(), kFast, "delete_rows($self, /, idx, amount)\n--\n\n"},
     {"delete_cols", as_cfunction<method<delete_cols>>(), kFast, "delete_cols($self, /, idx, amount)\n--\n\n"},
-    {nullptr, nullptr, 0, nullptr},
 };
+
+PyMethodDef* method_table() {
+    static std::vector<PyMethodDef> defs = [] {
+        std::vector<PyMethodDef> d(std::begin(base_methods), std::end(base_methods));
+        search::add_sheet_methods(d);
+        d.push_back({nullptr, nullptr, 0, nullptr});
+        return d;
+    }();
+    return defs.data();
+}
 
 PyType_Slot slots[] = {
     {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_object<Handle>)},
     {Py_tp_repr, reinterpret_cast<void*>(unary<repr>)},
     {Py_tp_getset, getset},
-    {Py_tp_methods, methods},
+    {Py_tp_methods, nullptr},  // filled in on first use
     {0, nullptr},
 };
 
@@ -233,8 +239,17 @@ bool convert(PyObject* o, const char* name, SheetArg& out) {
     return true;
 }
 
+PyObject* merge_cells_list(const SheetHandle& handle) {
+    std::vector<MergeRange> ranges = merge_ranges(handle);
+    return list_of(ranges, [](const MergeRange& m) {
+        return Py_BuildValue("(kkII)", (unsigned long)m.start_row, (unsigned long)m.end_row,
+                             (unsigned int)m.start_col, (unsigned int)m.end_col);
+    });
+}
+
 PyTypeObject* sheet_type() {
     static PyTypeObject* type = nullptr;
+    if (!type) slots[3].pfunc = method_table();
     return cached_type(type, type_spec);
 }
 

@@ -175,9 +175,58 @@ void delete_columns(const SheetHandle& sheet, uint16_t idx, uint16_t amount) {
     delete_band<ColumnAxis>(sheet, idx, amount);
 }
 
-std::string describe_sheet(const SheetHandle& sheet) {
+std::string describe_sheet(const SheetHandle& sheet, std::string_view type_name) {
     auto r = sheet.read();
-    return "Sheet (" + r->name + ") cells: " + std::to_string(r->cells.size());
+    std::string out(type_name);
+    out += " (" + r->name + ") cells: " + std::to_string(r->cells.size());
+    return out;
+}
+
+std::vector<CellHandle> cells_in_range(const SheetHandle& sheet, const CellRange& range) {
+    std::vector<CellHandle> out;
+    if (range.start_row > range.end_row || range.start_col > range.end_col) return out;
+    const uint64_t rows = uint64_t(range.end_row) - range.start_row + 1;
+    const uint64_t cols = uint64_t(range.end_col) - range.start_col + 1;
+    auto r = sheet.read();
+    const CellMap& cells = r->cells;
+    // A probe costs about as much as visiting a few entries of a scan, and
+    // probing in row-major order needs no sort.
+    if (rows * cols <= cells.size() / 4) {
+        for (uint64_t row = range.start_row; row <= range.end_row; ++row)
+            for (uint32_t col = range.start_col; col <= range.end_col; ++col) {
+                auto it = cells.find(Coordinate{uint32_t(row), uint16_t(col)}.packed());
+                if (it != cells.end()) out.push_back(it->second);
+            }
+        return out;
+    }
+    using Entry = std::pair<uint64_t, CellHandle::Borrowed>;
+    CoordinateEntries<CellHandle::Borrowed> all;
+    all.reserve(cells.size());
+    for (const auto& entry : cells) all.emplace_back(entry.first, entry.second.borrow());
+    const std::vector<Entry> kept = ordered_filter_map<Entry>(all.size(), [&](size_t i) -> std::optional<Entry> {
+        const Coordinate at = Coordinate::unpack(all[i].first);
+        if (at.row < range.start_row || at.row > range.end_row || at.column < range.start_col ||
+            at.column > range.end_col)
+            return std::nullopt;
+        return all[i];
+    });
+    CoordinateEntries<CellHandle::Borrowed> sorted(kept.begin(), kept.end());
+    sort_by_coordinate(sorted);
+    out.reserve(sorted.size());
+    for (const auto& entry : sorted) out.push_back(entry.second.share());
+    return out;
+}
+
+SheetRecord assemble_sheet(std::string name, std::string sheet_state, std::vector<MergeRange> merge_cells,
+                           std::vector<CellHandle> cells) {
+    SheetRecord sheet(std::move(name), std::move(sheet_state));
+    sheet.merge_cells = std::move(merge_cells);
+    sheet.cells.reserve(cells.size());
+    for (CellHandle& cell : cells) {
+        const uint64_t key = cell.read()->coordinate().packed();
+        sheet.cells.insert_or_assign(key, std::move(cell));
+    }
+    return sheet;
 }
 
 std::string sheet_name(const SheetHandle& sheet) { return sheet.read()->name; }

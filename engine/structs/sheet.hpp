@@ -86,8 +86,30 @@ uint16_t max_column(const SheetHandle& sheet);
 // Every cell, sorted by (row, column) of its key.
 std::vector<CellHandle> sorted_cells(const SheetHandle& sheet);
 
-// "Sheet (<name>) cells: <count>".
-std::string describe_sheet(const SheetHandle& sheet);
+// "<type_name> (<name>) cells: <count>".
+std::string describe_sheet(const SheetHandle& sheet, std::string_view type_name);
+
+// ---- the rectangular range query ----
+
+// Both ends inclusive; the defaults span the usual worksheet grid.
+struct CellRange {
+    uint32_t start_row = 1;
+    uint32_t end_row = 1048576;
+    uint16_t start_col = 1;
+    uint16_t end_col = 16384;
+};
+
+// The cells inside `range`, sorted by row, then column. A window smaller
+// than the cell map is answered by looking each coordinate up; a larger one
+// by filtering the map's entries on the worker pool and sorting the rest.
+std::vector<CellHandle> cells_in_range(const SheetHandle& sheet, const CellRange& range);
+
+// ---- read-only sheets ----
+
+// A sheet record holding `cells` under their own coordinates; a later cell
+// at the same coordinate replaces an earlier one.
+SheetRecord assemble_sheet(std::string name, std::string sheet_state, std::vector<MergeRange> merge_cells,
+                           std::vector<CellHandle> cells);
 
 // ---- merged ranges and comments ----
 
