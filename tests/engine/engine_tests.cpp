@@ -19,7 +19,11 @@
 #include <thread>
 #include <vector>
 
+#include <oneapi/tbb/global_control.h>
+
 #include "parallel.hpp"
+#include "pattern.hpp"
+#include "search.hpp"
 #include "shared.hpp"
 #include "structs/cell.hpp"
 #include "structs/cell_value.hpp"
@@ -742,7 +746,157 @@ void test_sort_by_coordinate() {
     }
 }
 
+
+// first_match and ordered_filter against a sequential loop, on random
+// inputs of every size class, with one thread and with many: the results
+// depend on positions only.
+void test_parallel_primitives() {
+    std::mt19937_64 rng(3);
+    for (size_t threads : {size_t(1), size_t(2), size_t(8)}) {
+        oneapi::tbb::global_control limit(oneapi::tbb::global_control::max_allowed_parallelism, threads);
+        for (size_t n : {size_t(0), size_t(1), size_t(2047), size_t(2048), size_t(5000), size_t(300000)}) {
+            for (double density : {0.0, -1.0, 0.001, 0.5}) {
+                std::vector<char> hit(n, 0);
+                if (density < 0 && n > 0) hit[rng() % n] = 1;  // a single match somewhere
+                else
+                    for (auto& h : hit) h = std::uniform_real_distribution<double>(0, 1)(rng) < density;
+                std::optional<size_t> first;
+                std::vector<size_t> all;
+                for (size_t i = 0; i < n; ++i)
+                    if (hit[i]) {
+                        if (!first) first = i;
+                        all.push_back(i);
+                    }
+                const std::string what = " of " + std::to_string(n) + " with density " + std::to_string(density) +
+                                         " on " + std::to_string(threads) + " threads";
+                std::atomic<size_t> examined_before_first{0};
+                auto found = first_match(n, [&](size_t i) {
+                    if (first && i < *first) ++examined_before_first;
+                    return hit[i] != 0;
+                });
+                check(found == first, "first_match" + what);
+                if (first)
+                    check(examined_before_first == *first, "first_match examines everything before the match" + what);
+                check(ordered_filter(n, [&](size_t i) { return hit[i] != 0; }) == all, "ordered_filter" + what);
+                auto texts = ordered_filter_map<std::string>(n, [&](size_t i) -> std::optional<std::string> {
+                    if (!hit[i]) return std::nullopt;
+                    return std::to_string(i);
+                });
+                bool same = texts.size() == all.size();
+                for (size_t k = 0; same && k < all.size(); ++k) same = texts[k] == std::to_string(all[k]);
+                check(same, "ordered_filter_map" + what);
+            }
+        }
+    }
+}
+
+void test_trim_white_space() {
+    const char* spaces[] = {"\t", "\n", "\v", "\f", "\r", " ", "\u0085", "\u00A0", "\u1680", "\u2000", "\u2005",
+                            "\u200A", "\u2028", "\u2029", "\u202F", "\u205F", "\u3000"};
+    for (const char* sp : spaces) {
+        const std::string padded = std::string(sp) + sp + "a b" + sp;
+        check_text(std::string(trim_white_space(padded)), "a b", "trim " + show(sp));
+    }
+    // Neither zero-width space, U+180E nor U+200B is White_Space; a lone
+    // continuation byte is not half of a space.
+    for (const char* kept : {"\u200B", "\u180E", "\uFEFF", "\xA0", "\xE2\x80"})
+        check_text(std::string(trim_white_space(kept)), kept, "trim keeps " + show(kept));
+    check_text(std::string(trim_white_space(" \u3000 ")), "", "trim of white space only");
+}
+
+std::string number_text_of(const CellValue& v) {
+    std::string s;
+    append_text_form(s, v);
+    return s;
+}
+
+// Patterns that claim they cannot match a number's text never match one,
+// over a wide sample of number texts; the claim is made where it should be.
+void test_number_skip() {
+    std::mt19937_64 rng(11);
+    std::vector<std::string> numbers = {"NaN", "inf", "-inf", "-0", "0", "100000000000000000000", "0.0000001"};
+    for (int i = 0; i < 20000; ++i) {
+        numbers.push_back(number_text_of(std::bit_cast<double>(rng())));
+        numbers.push_back(number_text_of(double(int64_t(rng() % 2000000) - 1000000) / 64));
+        numbers.push_back(number_text_of(int32_t(rng())));
+    }
+    struct Case {
+        const char* pattern;
+        bool caseless;
+        int expect;  // 1 skips, 0 must not skip, -1 either way
+    };
+    const Case cases[] = {
+        {"row 1[0-9]* col 20$", true, 1}, {"abc", true, 1}, {"[x-z]+", false, 1}, {"x|y", true, 1},
+        {"1", true, 0}, {"\\d", true, 0}, {"n", false, 0}, {"N", true, 0}, {"INF", true, 0}, {"A", true, 0},
+        {"", true, 0}, {"a*", true, 0}, {".", true, 0}, {"[^x]", true, 0}, {"(?=1)", true, 0},
+        {"x|1", true, 0}, {"\\x{2D}", true, 0}, {"\\Q.\\E", true, 0}, {"(?<=1)x", true, -1},
+        {"\u0130", true, -1}, {"\u0131", true, -1}, {"\u212A", true, -1}, {"(?-i)NAN", true, 0},
+        {"e", true, 1}, {"E", true, 1}, {"^-?[0-9]+$", true, 0}, {"(?i:F)oo", false, -1}, {"[Ff]", false, 0},
+    };
+    for (const Case& c : cases) {
+        auto compiled = Pattern::compile(c.pattern, c.caseless);
+        const Pattern& p = std::get<Pattern>(compiled);
+        const bool skips = !p.may_match_number_text();
+        if (c.expect >= 0) check(skips == (c.expect == 1), std::string("number skip claimed for ") + show(c.pattern));
+        if (!skips) continue;
+        size_t wrong = 0;
+        for (const std::string& text : numbers) wrong += p.matches(text);
+        check(wrong == 0, std::string("a skipping pattern matches no number text: ") + show(c.pattern));
+    }
+}
+
+// Searches over random cells give what a plain loop over the formatted text
+// forms gives, so skipping numbers and comparing them as doubles changes
+// nothing.
+void test_searches_against_formatted_texts() {
+    std::mt19937_64 rng(5);
+    std::vector<CellHandle> owned;
+    const char* words[] = {"Row 1", " row 1 ", "ROW", "", "\u00A0x", "1.5", "42", "true", "NaN", "-0", "inf"};
+    for (int i = 0; i < 20000; ++i) {
+        const Coordinate at{uint32_t(rng() % 50), uint16_t(rng() % 8)};
+        switch (rng() % 7) {
+            case 0: owned.push_back(CellHandle::make(at, CellValue(double(int64_t(rng() % 200) - 100) / 4))); break;
+            case 1: owned.push_back(CellHandle::make(at, CellValue(int32_t(rng() % 100) - 50))); break;
+            case 2: owned.push_back(CellHandle::make(at, CellValue(bool(rng() % 2)))); break;
+            case 3: owned.push_back(CellHandle::make(at)); break;
+            case 4: owned.push_back(CellHandle::make(at, CellValue(std::bit_cast<double>(rng() | 0x7FF0000000000000ull)))); break;
+            default: owned.push_back(CellHandle::make(at, CellValue(std::string_view(words[rng() % 11])))); break;
+        }
+    }
+    std::vector<CellRef> cells;
+    std::vector<std::string> texts;
+    for (const CellHandle& c : owned) {
+        cells.push_back(c.borrow());
+        texts.push_back(number_text_of(c.read()->value()));
+    }
+    for (const char* needle : {"42", "42.0", "-12.5", "-0", "0", "NaN", "nan", "inf", "true", "True", "", " row 1",
+                               "x", "1.5", "-inf", "25", "+25"}) {
+        std::vector<size_t> expected;
+        for (size_t i = 0; i < texts.size(); ++i)
+            if (trim_white_space(texts[i]) == trim_white_space(needle)) expected.push_back(i);
+        check(find_cells_by_str(cells, needle) == expected, std::string("find_cells_by_str ") + show(needle));
+        const auto first = find_cell_by_str(cells, needle);
+        check(first == (expected.empty() ? std::nullopt : std::optional<size_t>(expected[0])),
+              std::string("find_cell_by_str ") + show(needle));
+    }
+    for (const char* regex : {"row", "^1", "5$", "n", "^$", "(?-i)ROW", "i", "-", "^-?\\d+$", "zzz"}) {
+        auto compiled = Pattern::compile(regex, true);
+        const Pattern& p = std::get<Pattern>(compiled);
+        std::vector<size_t> expected;
+        for (size_t i = 0; i < texts.size(); ++i)
+            if (p.matches(texts[i])) expected.push_back(i);
+        check(find_cells_by_regex(cells, regex).value == expected, std::string("find_cells_by_regex ") + show(regex));
+    }
+    check(find_cells_by_regex(cells, "(").error.has_value(), "a broken pattern is reported");
+    check(find_cells_multi_regex(cells, "row", "(").error->message.find("offset 5") != std::string::npos,
+          "pattern errors give the offset in the compiled text");
+}
+
 int main() {
+    test_parallel_primitives();
+    test_trim_white_space();
+    test_number_skip();
+    test_searches_against_formatted_texts();
     test_rw_lock();
     test_cell_pool();
     test_sort_by_coordinate();
