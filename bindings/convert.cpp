@@ -25,17 +25,65 @@ PyObject* key(Key k) {
     return keys[k];
 }
 
-// Reads one entry: by key for a dict (or dict subclass), by attribute
-// otherwise. A missing entry raises the access's own exception.
-PyObject* read_entry(PyObject* description, bool by_key, Key k) {
-    PyObject* name = key(k);
-    if (!name) return nullptr;
-    if (!by_key) return PyObject_GetAttr(description, name);
-    if (!PyDict_CheckExact(description)) return PyObject_GetItem(description, name);
-    PyObject* value = dict_item_ref(description, name);
-    if (!value && !PyErr_Occurred()) PyErr_SetObject(PyExc_KeyError, name);
-    return value;
-}
+// Reads the entries of one description in order: by key for a dict (or
+// dict subclass), by attribute otherwise; a missing entry raises the
+// access's own exception.
+//
+// An exact dict is first walked once: entries whose key is the interned
+// name itself (as literal keys are) are picked up from that walk instead of
+// being looked up one by one. The walk's values stay valid only while no
+// Python code runs, so once a conversion may have run some (str() of an
+// object, the items of a list), and for entries the walk did not find,
+// entries are looked up as usual.
+class EntryReader {
+public:
+    template <size_t N>
+    EntryReader(PyObject* description, const Key (&keys)[N]) : description_(description) {
+        by_key_ = PyDict_Check(description);
+        if (!PyDict_CheckExact(description)) return;
+        PyObject* names[N];
+        for (size_t i = 0; i < N; ++i)
+            if (!(names[i] = key(keys[i]))) {
+                PyErr_Clear();  // read() asks again and reports the failure
+                return;
+            }
+        Py_ssize_t pos = 0, found = 0;
+        PyObject *k, *v;
+        while (found < Py_ssize_t(N) && PyDict_Next(description, &pos, &k, &v))
+            for (size_t i = 0; i < N; ++i)
+                if (k == names[i]) {
+                    if (!walked_[keys[i]]) ++found;
+                    walked_[keys[i]] = v;
+                    break;
+                }
+    }
+
+    // A new reference to the entry, or nullptr with an exception set.
+    PyObject* read(Key k) {
+        if (clean_ && walked_[k]) return note(Py_NewRef(walked_[k]));
+        PyObject* name = key(k);
+        if (!name) return nullptr;
+        if (!by_key_) return note(PyObject_GetAttr(description_, name));
+        if (!PyDict_CheckExact(description_)) return note(PyObject_GetItem(description_, name));
+        PyObject* value = dict_item_ref(description_, name);
+        if (!value && !PyErr_Occurred()) PyErr_SetObject(PyExc_KeyError, name);
+        return note(value);
+    }
+
+private:
+    // Converting None, ints, floats and texts runs no Python code; anything
+    // else may change the dict.
+    PyObject* note(PyObject* value) {
+        if (value && !(value == Py_None || PyLong_Check(value) || PyFloat_Check(value) || PyUnicode_Check(value)))
+            clean_ = false;
+        return value;
+    }
+
+    PyObject* description_;
+    bool by_key_ = false;
+    bool clean_ = true;
+    PyObject* walked_[kKeys] = {};  // borrowed from the dict
+};
 
 bool utf8_of(PyObject* str, std::string_view& out) {
     Py_ssize_t n = 0;
@@ -187,24 +235,25 @@ bool append_text(PyObject* o, std::string& out) {
 bool number32(PyObject* o, uint32_t& out) { return number_rule(o, out); }
 bool number16(PyObject* o, uint16_t& out) { return number_rule(o, out); }
 
-bool cell_from_description(PyObject* description, CellHandle& out) {
-    const bool by_key = PyDict_Check(description);
+bool cell_from_description(PyObject* description, CellHandle& out, Coordinate* at) {
+    static constexpr Key keys[] = {kRow, kColumn, kValue, kFormula, kDataType, kStyleId};
+    EntryReader entries(description, keys);
+    // Each entry is read and converted before the next is read.
     uint32_t row;
     uint16_t column;
     {
-        Ref v(read_entry(description, by_key, kRow));
+        Ref v(entries.read(kRow));
         if (!v || !number32(v.get(), row)) return false;
     }
     {
-        Ref v(read_entry(description, by_key, kColumn));
+        Ref v(entries.read(kColumn));
         if (!v || !number16(v.get(), column)) return false;
     }
-    // Each entry is read and converted before the next is read.
     EntryText value, formula, data_type, style;
-    const std::pair<EntryText*, Key> entries[] = {
+    const std::pair<EntryText*, Key> texts[] = {
         {&value, kValue}, {&formula, kFormula}, {&data_type, kDataType}, {&style, kStyleId}};
-    for (const auto& [text, k] : entries) {
-        Ref v(read_entry(description, by_key, k));
+    for (const auto& [text, k] : texts) {
+        Ref v(entries.read(k));
         if (!v || !text->read(v.get())) return false;
     }
     CellValue cell_value = Empty{};
@@ -212,13 +261,18 @@ bool cell_from_description(PyObject* description, CellHandle& out) {
         if (data_type.view == "s") cell_value = CellValue(std::in_place_type<std::string_view>, value.view);
         else cell_value = classify_text(value.view);
     }
-    CellHandle cell = CellHandle::make(Coordinate{row, column}, cell_value);
-    {
+    const Coordinate coordinate{row, column};
+    CellHandle cell = CellHandle::make(coordinate, cell_value);
+    // A new record's data_type is the code of its value; only a formula, a
+    // style or another data_type text changes it.
+    const char code = type_code(tag_of(cell_value));
+    if (formula.present || style.present || data_type.view.size() != 1 || data_type.view[0] != code) {
         auto w = cell.write();
         if (formula.present) w->set_formula(formula.view);
         if (style.present) w->set_style(style.view);
         w->set_data_type(data_type.view);
     }
+    if (at) *at = coordinate;
     out = std::move(cell);
     return true;
 }
@@ -271,20 +325,21 @@ bool merge_ranges_from(PyObject* entry, std::vector<MergeRange>& out) {
 }  // namespace
 
 bool sheet_from_description(PyObject* description, SheetParts& out) {
-    const bool by_key = PyDict_Check(description);
+    static constexpr Key keys[] = {kName, kSheetState, kMergeCells, kCells};
+    EntryReader entries(description, keys);
     {
-        Ref v(read_entry(description, by_key, kName));
+        Ref v(entries.read(kName));
         if (!v || !append_text(v.get(), out.name)) return false;
     }
     {
-        Ref v(read_entry(description, by_key, kSheetState));
+        Ref v(entries.read(kSheetState));
         if (!v || !append_text(v.get(), out.sheet_state)) return false;
     }
     {
-        Ref v(read_entry(description, by_key, kMergeCells));
+        Ref v(entries.read(kMergeCells));
         if (!v || !merge_ranges_from(v.get(), out.merge_cells)) return false;
     }
-    Ref cells(read_entry(description, by_key, kCells));
+    Ref cells(entries.read(kCells));
     if (!cells) return false;
     if (!PyList_Check(cells.get())) {
         PyErr_Format(PyExc_TypeError, "cells must be a list, not %.200s", Py_TYPE(cells.get())->tp_name);
@@ -293,8 +348,9 @@ bool sheet_from_description(PyObject* description, SheetParts& out) {
     out.cells.reserve(size_t(PyList_GET_SIZE(cells.get())));
     return for_each_item(cells.get(), [&](PyObject* item) {
         CellHandle cell;
-        if (!cell_from_description(item, cell)) return false;
-        out.cells.push_back(std::move(cell));
+        Coordinate at;
+        if (!cell_from_description(item, cell, &at)) return false;
+        out.cells.emplace_back(at.packed(), std::move(cell));
         return true;
     });
 }

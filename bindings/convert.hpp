@@ -25,8 +25,8 @@ bool number32(PyObject* o, uint32_t& out);
 bool number16(PyObject* o, uint16_t& out);
 
 // A cell description (a dict, read by key, or any object, read by
-// attribute) into a new cell record.
-bool cell_from_description(PyObject* description, CellHandle& out);
+// attribute) into a new cell record; `at` receives its coordinate.
+bool cell_from_description(PyObject* description, CellHandle& out, Coordinate* at = nullptr);
 
 // The `cells` argument of the module-level searches: a list whose
 // ReadableCell items contribute their own records and whose other items

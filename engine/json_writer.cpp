@@ -151,7 +151,7 @@ private:
         // records, then sorted by coordinate.
         CoordinateEntries<CellHandle::Borrowed> sorted;
         sorted.reserve(s.cells.size());
-        for (const auto& entry : s.cells) sorted.emplace_back(entry.first, entry.second.borrow());
+        for_each_cell(s.cells, [&](uint64_t key, const CellHandle& cell) { sorted.emplace_back(key, cell.borrow()); });
         sort_by_coordinate(sorted);
         out_.reserve(sorted.size() * 64);
         bool first = true;

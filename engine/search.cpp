@@ -43,7 +43,7 @@ namespace {
 // Records are reached in an order the hardware cannot predict (a hash map's,
 // or a caller's list); asking for a record this far ahead hides most of the
 // memory latency.
-constexpr size_t kPrefetchAhead = 8;
+constexpr size_t kPrefetchAhead = 32;
 
 // One examination: the cell's reader lock is held while `f` reads it.
 template <class F>
@@ -312,12 +312,12 @@ std::vector<CellRef> sheet_cell_list(const SheetRecord& sheet, CellOrder order) 
     std::vector<CellRef> list;
     list.reserve(sheet.cells.size());
     if (order == CellOrder::Map) {
-        for (const auto& entry : sheet.cells) list.push_back(entry.second.borrow());
+        for_each_cell(sheet.cells, [&](uint64_t, const CellHandle& cell) { list.push_back(cell.borrow()); });
         return list;
     }
     CoordinateEntries<CellRef> entries;
     entries.reserve(sheet.cells.size());
-    for (const auto& entry : sheet.cells) entries.emplace_back(entry.first, entry.second.borrow());
+    for_each_cell(sheet.cells, [&](uint64_t key, const CellHandle& cell) { entries.emplace_back(key, cell.borrow()); });
     sort_by_coordinate(entries);
     for (const auto& entry : entries) list.push_back(entry.second);
     return list;

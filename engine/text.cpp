@@ -340,18 +340,33 @@ bool parse_decimal_float(std::string_view text, double& out) {
 
     // Digits, optional point and fraction (one digit at least), optional
     // exponent; nothing else.
-    size_t digits = 0;
-    for (; i < size && is_digit(text[i]); ++i) ++digits;
+    size_t digits = 0, fraction_digits = 0;
+    uint64_t mantissa = 0;  // exact while digits <= 19
+    for (; i < size && is_digit(text[i]); ++i, ++digits) mantissa = mantissa * 10 + uint64_t(text[i] - '0');
     if (i < size && text[i] == '.')
-        for (++i; i < size && is_digit(text[i]); ++i) ++digits;
+        for (++i; i < size && is_digit(text[i]); ++i, ++digits, ++fraction_digits)
+            mantissa = mantissa * 10 + uint64_t(text[i] - '0');
     if (digits == 0) return false;
+    bool exponent = false;
     if (i < size && (text[i] == 'e' || text[i] == 'E')) {
+        exponent = true;
         ++i;
         if (i < size && (text[i] == '+' || text[i] == '-')) ++i;
         if (i == size || !is_digit(text[i])) return false;
         while (i < size && is_digit(text[i])) ++i;
     }
     if (i != size) return false;
+
+    // At most 15 digits make an integer below 2^53, exact as a double, and
+    // a power of ten up to 1e22 is exact too; one IEEE division of the two
+    // is then correctly rounded, the same double the full conversion gives.
+    if (!exponent && digits <= 15) {
+        static constexpr double kPowers[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                               1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        const double value = double(mantissa) / kPowers[fraction_digits];
+        out = negative ? -value : value;
+        return true;
+    }
 
     // from_chars takes no '+', and takes '-' itself; the grammar is checked.
     const char* first = text.data() + (negative ? number_start - 1 : number_start);

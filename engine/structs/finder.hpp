@@ -24,7 +24,7 @@ struct SheetParts {
     std::string name;
     std::string sheet_state;
     std::vector<MergeRange> merge_cells;
-    std::vector<CellHandle> cells;  // in description order
+    std::vector<std::pair<uint64_t, CellHandle>> cells;  // (packed coordinate, cell), in description order
 };
 
 // Builds each sheet record and the Finder holding them, in order.

@@ -42,14 +42,15 @@ std::string value_text_at(const SheetHandle& sheet, Coordinate at) {
 uint32_t max_row(const SheetHandle& sheet) {
     auto r = sheet.read();
     uint32_t best = 0;
-    for (const auto& entry : r->cells) best = std::max(best, Coordinate::unpack(entry.first).row);
+    for_each_cell(r->cells, [&](uint64_t key, const CellHandle&) { best = std::max(best, Coordinate::unpack(key).row); });
     return best;
 }
 
 uint16_t max_column(const SheetHandle& sheet) {
     auto r = sheet.read();
     uint16_t best = 0;
-    for (const auto& entry : r->cells) best = std::max(best, Coordinate::unpack(entry.first).column);
+    for_each_cell(r->cells,
+                  [&](uint64_t key, const CellHandle&) { best = std::max(best, Coordinate::unpack(key).column); });
     return best;
 }
 
@@ -58,7 +59,7 @@ std::vector<CellHandle> sorted_cells(const SheetHandle& sheet) {
     std::vector<CellHandle> out;
     auto r = sheet.read();
     entries.reserve(r->cells.size());
-    for (const auto& entry : r->cells) entries.emplace_back(entry.first, entry.second.borrow());
+    for_each_cell(r->cells, [&](uint64_t key, const CellHandle& cell) { entries.emplace_back(key, cell.borrow()); });
     sort_by_coordinate(entries);
     out.reserve(entries.size());
     for (const auto& entry : entries) out.push_back(entry.second.share());
@@ -202,7 +203,7 @@ std::vector<CellHandle> cells_in_range(const SheetHandle& sheet, const CellRange
     using Entry = std::pair<uint64_t, CellHandle::Borrowed>;
     CoordinateEntries<CellHandle::Borrowed> all;
     all.reserve(cells.size());
-    for (const auto& entry : cells) all.emplace_back(entry.first, entry.second.borrow());
+    for_each_cell(cells, [&](uint64_t key, const CellHandle& cell) { all.emplace_back(key, cell.borrow()); });
     const std::vector<Entry> kept = ordered_filter_map<Entry>(all.size(), [&](size_t i) -> std::optional<Entry> {
         const Coordinate at = Coordinate::unpack(all[i].first);
         if (at.row < range.start_row || at.row > range.end_row || at.column < range.start_col ||
@@ -218,14 +219,11 @@ std::vector<CellHandle> cells_in_range(const SheetHandle& sheet, const CellRange
 }
 
 SheetRecord assemble_sheet(std::string name, std::string sheet_state, std::vector<MergeRange> merge_cells,
-                           std::vector<CellHandle> cells) {
+                           std::vector<std::pair<uint64_t, CellHandle>> cells) {
     SheetRecord sheet(std::move(name), std::move(sheet_state));
     sheet.merge_cells = std::move(merge_cells);
     sheet.cells.reserve(cells.size());
-    for (CellHandle& cell : cells) {
-        const uint64_t key = cell.read()->coordinate().packed();
-        sheet.cells.insert_or_assign(key, std::move(cell));
-    }
+    for (auto& [key, cell] : cells) sheet.cells.insert_or_assign(key, std::move(cell));
     return sheet;
 }
 

@@ -54,6 +54,18 @@ using CommentHandle = Shared<CommentRecord>;
 using CellMap = boost::unordered_flat_map<uint64_t, CellHandle, CoordinateHash, std::equal_to<uint64_t>,
                                           LargeTableAllocator<std::pair<const uint64_t, CellHandle>>>;
 
+// Calls f(key, cell) for every entry of a cell map. The walk goes through
+// the table group by group (erase_if with a predicate that never erases
+// only reads), about twice as fast as advancing an iterator, whose every
+// step is a hard-to-predict branch over a half-empty table.
+template <class F>
+void for_each_cell(const CellMap& cells, F&& f) {
+    boost::unordered::erase_if(const_cast<CellMap&>(cells), [&](const auto& entry) {
+        f(entry.first, entry.second);
+        return false;
+    });
+}
+
 struct SheetRecord {
     SheetRecord(std::string name, std::string sheet_state)
         : name(std::move(name)), sheet_state(std::move(sheet_state)) {}
@@ -106,10 +118,10 @@ std::vector<CellHandle> cells_in_range(const SheetHandle& sheet, const CellRange
 
 // ---- read-only sheets ----
 
-// A sheet record holding `cells` under their own coordinates; a later cell
-// at the same coordinate replaces an earlier one.
+// A sheet record holding `cells` under their keys (the packed coordinates
+// of the records); a later cell at the same coordinate replaces an earlier one.
 SheetRecord assemble_sheet(std::string name, std::string sheet_state, std::vector<MergeRange> merge_cells,
-                           std::vector<CellHandle> cells);
+                           std::vector<std::pair<uint64_t, CellHandle>> cells);
 
 // ---- merged ranges and comments ----
 

@@ -845,6 +845,28 @@ void test_number_skip() {
     }
 }
 
+// Short decimals take a fast path; it must give the correctly rounded
+// double, bit for bit the one the full conversion gives.
+void test_short_decimals() {
+    std::mt19937_64 rng(17);
+    size_t wrong = 0;
+    for (int i = 0; i < 200000; ++i) {
+        std::string text = rng() % 2 ? "-" : "";
+        const int digits = 1 + int(rng() % 15), point = int(rng() % (digits + 1));
+        for (int d = 0; d < digits; ++d) {
+            if (d == point && d > 0) text += '.';
+            text += char('0' + rng() % 10);
+        }
+        double fast = 0, full = 0;
+        const bool ok = parse_decimal_float(text, fast);
+        std::from_chars(text.data(), text.data() + text.size(), full);
+        if (!ok || !same_bits(fast, full)) {
+            if (++wrong < 5) std::printf("  %s: %s against %s\n", text.c_str(), show_double(fast).c_str(), show_double(full).c_str());
+        }
+    }
+    check(wrong == 0, "short decimals convert to the correctly rounded double");
+}
+
 // Searches over random cells give what a plain loop over the formatted text
 // forms gives, so skipping numbers and comparing them as doubles changes
 // nothing.
@@ -896,6 +918,7 @@ int main() {
     test_parallel_primitives();
     test_trim_white_space();
     test_number_skip();
+    test_short_decimals();
     test_searches_against_formatted_texts();
     test_rw_lock();
     test_cell_pool();
